@@ -1,0 +1,61 @@
+#include "platform/speech/status.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace lexavo::sp {
+
+HRESULT HresultFromErrno(int err) {
+    switch (err) {
+        case 0: return S_OK;
+        case ENOENT: return ToHresult(Status::FileNotFound);
+        case ENOTDIR: return ToHresult(Status::PathNotFound);
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ETXTBSY: return E_ACCESSDENIED;
+        case ENOSPC:
+        case EDQUOT: return ToHresult(Status::DiskFull);
+        case ENAMETOOLONG:
+        case EILSEQ: return ToHresult(Status::InvalidName);
+        case ENOMEM: return E_OUTOFMEMORY;
+        case EINVAL: return E_INVALIDARG;
+        default: return E_FAIL;
+    }
+}
+
+std::string StatusMessage(HRESULT hr) {
+    switch (static_cast<Status>(hr)) {
+        case Status::Ok: return "success";
+        case Status::False: return "success, nothing to do";
+        case Status::NotImplemented: return "not implemented";
+        case Status::NoInterface: return "interface not supported";
+        case Status::NullPointer: return "a required pointer is null";
+        case Status::Fail: return "unspecified failure";
+        case Status::OutOfMemory: return "out of memory";
+        case Status::InvalidArg: return "invalid argument";
+        case Status::AccessDenied: return "access denied";
+        case Status::FileNotFound: return "file not found";
+        case Status::PathNotFound: return "folder not found";
+        case Status::DiskFull: return "disk full";
+        case Status::InvalidName: return "the file name is not valid";
+        case Status::NoUnicodeTranslation: return "text cannot be converted";
+        case Status::NoAggregation: return "aggregation not supported";
+        case Status::ClassNotRegistered: return "class not registered (the speech engine is not available)";
+        case Status::NotInitialized: return "the speech platform is not initialised on this thread";
+        case Status::SpUninitialized: return "the object is not initialised";
+        case Status::SpAlreadyInitialized: return "the object is already initialised";
+        case Status::SpUnsupportedFormat: return "unsupported audio format";
+        case Status::SpInvalidFlags: return "invalid flags";
+        case Status::SpNotFound: return "not found";
+        case Status::MalformedMarkup: return "malformed markup";
+        case Status::AudioUnavailable: return "the audio output is not available";
+        case Status::EngineFailed: return "the speech engine failed";
+    }
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "error 0x%08X", static_cast<unsigned>(hr));
+    return buf;
+}
+
+}  // namespace lexavo::sp

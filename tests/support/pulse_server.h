@@ -1,0 +1,58 @@
+// A private PulseAudio daemon with a null sink, for tests that play real audio, and a
+// recorder of the sink's monitor. The daemon stops when the object goes away.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace lexavo::test {
+
+class PulseServer {
+public:
+    // Starts the daemon and points PULSE_SERVER at it. Ready() tells whether it came up.
+    PulseServer();
+    ~PulseServer();
+    PulseServer(const PulseServer&) = delete;
+    PulseServer& operator=(const PulseServer&) = delete;
+
+    bool Ready() const { return ready_; }
+    const std::string& Error() const { return error_; }
+    const std::string& ServerAddress() const { return address_; }
+
+private:
+    std::string dir_;
+    std::string address_;
+    std::string error_;
+    int pid_ = -1;
+    bool ready_ = false;
+};
+
+// Records the null sink's monitor as 16-bit mono at 22050 Hz while it exists.
+class MonitorRecorder {
+public:
+    static constexpr std::uint32_t kRate = 22050;
+    explicit MonitorRecorder(const std::string& server);
+    ~MonitorRecorder();
+    bool Ready() const { return ready_; }
+    // Samples recorded so far.
+    std::vector<std::int16_t> Samples();
+    std::size_t Count();
+    // RMS of the last `ms` milliseconds recorded.
+    double RecentRms(int ms);
+
+private:
+    void Run();
+    std::string server_;
+    void* simple_ = nullptr;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ready_{false};
+    std::mutex mutex_;
+    std::vector<std::int16_t> samples_;
+    std::thread thread_;
+};
+
+}  // namespace lexavo::test
