@@ -146,11 +146,11 @@ EspeakAdapter& EspeakAdapter::Instance() {
 
 HRESULT EspeakAdapter::Start(const std::string& dataPath, std::string* reason) {
     std::lock_guard lock(mutex_);
-    if (started_ && dataPath == dataPath_) return S_OK;
     if (started_) {
-        espeak_ng_Terminate();
-        started_ = false;
-        currentVoice_.clear();
+        // The library cannot be restarted: espeak_ng_Terminate hangs on its own threads.
+        if (dataPath == dataPath_) return S_OK;
+        if (reason) *reason = "the speech engine already runs with its data in " + dataPath_;
+        return REGDB_E_CLASSNOTREG;
     }
     if (!dataPath.empty()) {
         // The library silently falls back to its built-in location for a missing folder;
@@ -172,7 +172,6 @@ HRESULT EspeakAdapter::Start(const std::string& dataPath, std::string* reason) {
     status = espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, kBufferMs, nullptr);
     if (status != ENS_OK) {
         if (reason) *reason = "the speech engine has no output: " + StatusText(status);
-        espeak_ng_Terminate();
         return REGDB_E_CLASSNOTREG;
     }
     espeak_SetSynthCallback(&SynthCallback);

@@ -13,8 +13,8 @@ class EspeakAdapter {
 public:
     static EspeakAdapter& Instance();
 
-    // Starts (or restarts, when the data location changed) the library. Empty `dataPath`
-    // means the library's own default location.
+    // Starts the library once per process. Empty `dataPath` means the library's own default
+    // location; a later start with another location is refused.
     HRESULT Start(const std::string& dataPath, std::string* reason);
     int SampleRate();
 

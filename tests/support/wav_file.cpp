@@ -46,7 +46,7 @@ WavFile ReadWav(const std::string& path) {
         } else if (std::memcmp(&b[pos], "data", 4) == 0) {
             w.dataSize = size;
             w.samples.resize(size / 2);
-            std::memcpy(w.samples.data(), &b[pos + 8], w.samples.size() * 2);
+            if (!w.samples.empty()) std::memcpy(w.samples.data(), &b[pos + 8], w.samples.size() * 2);
         }
         pos += 8 + size + (size & 1);
     }
