@@ -1,0 +1,73 @@
+// Speaking into a wave file.
+#include <cstdio>
+
+#include "platform/speech/text_codec.h"
+#include "speech/speech_platform.h"
+#include "speech/speech_state.h"
+
+namespace lexavo::speech {
+namespace {
+
+// What one call holds, given back in the stated order however the call ends: the wave
+// format, then the previous output, then the file stream.
+struct HeldForFile {
+    sp::ISpVoice* voice;
+    sp::ISpStreamFormat* previous = nullptr;
+    sp::WAVEFORMATEX* waveFormat = nullptr;
+    sp::ISpStream* stream = nullptr;
+    bool redirected = false;
+
+    void RestoreOutput() {
+        if (!redirected) return;
+        voice->SetOutput(previous, sp::TRUE);
+        redirected = false;
+    }
+    ~HeldForFile() {
+        RestoreOutput();
+        if (waveFormat) Platform().CoTaskMemFree(waveFormat);
+        if (previous) previous->Release();
+        if (stream) stream->Release();
+    }
+};
+
+}  // namespace
+
+bool SpeakToFile(ETextToSpeech* object, std::int32_t mode, const char* text, const char* filePath) {
+    sp::ISpVoice* voice = VoiceOf(object);
+    if (!voice) return false;
+    if (mode < kModePlainText || mode > kModeNothing) return false;
+    SpeechPlatform& platform = Platform();
+    bool spoken = true;
+    {
+        HeldForFile held{voice};
+        voice->GetOutputStream(&held.previous);
+        sp::GUID formatId = sp::GUID_NULL;
+        if (held.previous) held.previous->GetFormat(&formatId, &held.waveFormat);
+
+        const std::u16string widePath = sp::Utf8ToUtf16(filePath ? filePath : "");
+        if (sp::FAILED(platform.CoCreateInstance(sp::CLSID_SpStream, nullptr, sp::CLSCTX_ALL_LOCAL, sp::IID_ISpStream,
+                                                 reinterpret_cast<void**>(&held.stream))))
+            return false;
+        if (sp::FAILED(held.stream->BindToFile(widePath.c_str(), sp::SPFM_CREATE_ALWAYS, &formatId, held.waveFormat,
+                                               sp::SPFEI_ALL_EVENTS))) {
+            held.stream->Release();
+            held.stream = nullptr;
+            return false;
+        }
+        voice->SetOutput(held.stream, sp::TRUE);
+        held.redirected = true;
+        if (mode != kModeNothing) {
+            static constexpr sp::DWORD kFlags[] = {0, sp::SPF_IS_FILENAME, sp::SPF_IS_XML};
+            // A raised error leaves through `held`, which gives the output back first.
+            const WideText wide(text);
+            spoken = sp::SUCCEEDED(voice->Speak(wide.Get(), kFlags[mode], nullptr));
+        }
+        held.RestoreOutput();
+    }
+    // The stream is released: the file is complete. A file without the speech asked for is
+    // not left behind as if it had succeeded.
+    if (!spoken) std::remove(filePath);
+    return spoken;
+}
+
+}  // namespace lexavo::speech

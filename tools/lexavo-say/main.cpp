@@ -1,0 +1,162 @@
+// lexavo-say: list the voices, choose one, and speak a text aloud or into a WAV file.
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "speech/host.h"
+#include "speech/speech_client.h"
+
+namespace {
+
+using namespace lexavo::speech;
+
+constexpr const char* kUsage =
+    "usage: lexavo-say --list\n"
+    "       lexavo-say [-v DESCRIPTION] [-r RATE] [-m MODE] [-w FILE.wav] [TEXT...]\n"
+    "\n"
+    "Speaks TEXT (or, when no TEXT is given, standard input) aloud and waits until it is\n"
+    "spoken, or renders it into FILE.wav.\n"
+    "\n"
+    "  --list          print the voice descriptions, one a line, in the order of the voices\n"
+    "  -v DESCRIPTION  the voice whose description is exactly DESCRIPTION (as --list shows it);\n"
+    "                  without -v the first Chinese voice is used\n"
+    "  -r RATE         speaking rate from -10 (about three times slower) to 10 (about three\n"
+    "                  times faster); 0 is normal\n"
+    "  -m MODE         0 plain text (default), 1 TEXT names a UTF-8 text file to read,\n"
+    "                  2 SSML markup, 3 nothing is spoken\n"
+    "  -w FILE.wav     write a RIFF/WAVE file instead of playing; an existing file is replaced\n"
+    "  -h, --help      this text\n"
+    "\n"
+    "Voices are the files in voices/ beside this program. The exit status is 0 on success\n"
+    "and 1 when a voice, rate, mode or file cannot be used or speaking fails.\n";
+
+// The host services the speech layer asks for: memory, and no windows.
+std::intptr_t Host(std::int32_t code, std::intptr_t p1, std::intptr_t) {
+    if (code == kHostAllocate) {
+        void* block = std::malloc(static_cast<std::size_t>(p1) ? static_cast<std::size_t>(p1) : 1);
+        if (!block) {
+            std::fputs("lexavo-say: out of memory\n", stderr);
+            std::exit(1);
+        }
+        return reinterpret_cast<std::intptr_t>(block);
+    }
+    return 0;
+}
+
+int Fail(const std::string& message) {
+    std::cerr << "lexavo-say: " << message << "\n";
+    return 1;
+}
+
+std::optional<int> ParseInt(const char* text) {
+    if (!text || !*text) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text, &end, 10);
+    if (*end || errno == ERANGE || v < -1000000 || v > 1000000) return std::nullopt;
+    return static_cast<int>(v);
+}
+
+// Names why rendering into `path` failed: the file could not be bound, or speaking failed
+// (the platform then leaves no file behind).
+std::string WhyNoFile(const std::string& path, int mode) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return path + " is a folder";
+        if ((st.st_mode & 0222) == 0) return path + " is read-only";
+    }
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    if (::stat(folder.c_str(), &st) != 0) return "folder " + folder + " does not exist";
+    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
+    if (mode == 2) return "the markup is malformed; " + path + " was not written";
+    if (mode == 1) return "the text file cannot be read; " + path + " was not written";
+    return "cannot write " + path;
+}
+
+// Frees the record after Destruct, whatever path main takes.
+struct SpeechObject {
+    const SpeechClient& client;
+    ETextToSpeech record{nullptr, 0};
+    explicit SpeechObject(const SpeechClient& c) : client(c) { client.Construct(&record); }
+    ~SpeechObject() { client.Destruct(&record); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool list = false;
+    std::optional<std::string> voice, file;
+    int rate = 0, mode = 0;
+    bool rateGiven = false;
+    std::string text;
+    bool haveText = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--list") {
+            list = true;
+        } else if (arg == "-v") {
+            const char* v = value();
+            if (!v) return Fail("-v needs a voice description");
+            voice = v;
+        } else if (arg == "-r") {
+            const char* v = value();
+            const auto r = ParseInt(v);
+            if (!v) return Fail("-r needs a rate");
+            if (!r || *r < -10 || *r > 10) return Fail(std::string("rate must be a whole number from -10 to 10: ") + v);
+            rate = *r;
+            rateGiven = true;
+        } else if (arg == "-m") {
+            const char* v = value();
+            const auto m = ParseInt(v);
+            if (!v) return Fail("-m needs a mode");
+            if (!m || *m < 0 || *m > 3) return Fail(std::string("mode must be 0, 1, 2 or 3: ") + v);
+            mode = *m;
+        } else if (arg == "-w") {
+            const char* v = value();
+            if (!v) return Fail("-w needs a file name");
+            file = v;
+        } else if (arg == "--") {
+            for (++i; i < argc; ++i) text += (haveText ? " " : "") + std::string(argv[i]), haveText = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Fail("unknown option " + arg + " (see --help)");
+        } else {
+            text += (haveText ? " " : "") + arg;
+            haveText = true;
+        }
+    }
+
+    SpeechLibraryNotify(kLibraryStart, reinterpret_cast<std::intptr_t>(&Host), 0);
+    const SpeechClient client(SpeechCommandTable(), &std::free);
+    SpeechObject speech(client);
+    if (!client.IsInitialized(&speech.record)) return Fail("the speech engine is not available");
+
+    if (list) {
+        const VoiceNames names = client.GetVoiceNames(&speech.record);
+        for (std::int32_t i = 0; i < names.Count(); ++i) std::printf("%s\n", names.At(i) ? names.At(i) : "");
+        return 0;
+    }
+    if (voice && !client.SelectVoice(&speech.record, voice->c_str()))
+        return Fail("no voice named \"" + *voice + "\" (see --list)");
+    if (rateGiven && !client.SetRate(&speech.record, rate)) return Fail("the rate could not be set");
+    if (!haveText) text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+
+    if (file) {
+        if (!client.SpeakToFile(&speech.record, mode, text.c_str(), file->c_str())) return Fail(WhyNoFile(*file, mode));
+        return 0;
+    }
+    if (!client.Speak(&speech.record, mode, text.c_str(), -1))
+        return Fail(mode == 2 ? "the markup is malformed" : mode == 1 ? "the text file cannot be read" : "speaking failed");
+    return 0;
+}
