@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/speech/ui_language.h"
 #include "platform/speech/window_messages.h"
 #include "speech/text_to_speech.h"
 

@@ -129,9 +129,9 @@ VoiceList* GetVoiceNames(ETextToSpeech* object) {
     list->count = count;
     for (std::int32_t i = 0; i < count; ++i) list->items[i] = nullptr;
     for (std::int32_t i = 0; i < count; ++i) {
+        TaskText description;  // freed after the token is released
         Held<sp::ISpObjectToken> token;
         if (tokens->Next(1, token.Put(), nullptr) != sp::S_OK) break;
-        TaskText description;
         if (sp::SUCCEEDED(VoiceDescription(token.p, &description)) && description.p)
             list->items[i] = HostText(ToSystemText(description.p));
     }
@@ -148,9 +148,9 @@ bool ChooseVoice(VoiceHolder* holder, const char* name) {
     tokens.p = OpenVoiceEnumeration();
     if (!tokens.p) return false;
     for (;;) {
+        TaskText description;  // freed after the token is released
         Held<sp::ISpObjectToken> token;
         if (tokens->Next(1, token.Put(), nullptr) != sp::S_OK) return false;
-        TaskText description;
         if (sp::FAILED(VoiceDescription(token.p, &description)) || !description.p) continue;
         const std::string text = ToSystemText(description.p);
         bool match;
