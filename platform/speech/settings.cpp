@@ -20,13 +20,14 @@ std::string ProgramFolder() {
     for (;;) {
         const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
         if (n < 0) return ".";
-        if (static_cast<std::size_t>(n) < buf.size()) {
-            std::string path(buf.data(), static_cast<std::size_t>(n));
-            const auto slash = path.rfind('/');
-            return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-        }
+        if (static_cast<std::size_t>(n) < buf.size()) return FolderOf(std::string(buf.data(), static_cast<std::size_t>(n)));
         buf.resize(buf.size() * 2);
     }
+}
+
+std::string FolderOf(const std::string& filePath) {
+    const auto slash = filePath.rfind('/');
+    return slash == std::string::npos ? std::string(".") : filePath.substr(0, slash);
 }
 
 PlatformSettings CurrentPlatformSettings() {

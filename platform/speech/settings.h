@@ -21,5 +21,7 @@ void SetPlatformSettings(std::optional<PlatformSettings> settings);
 
 // The folder holding the running program file, without a trailing "/" ("" for "/").
 std::string ProgramFolder();
+// The folder part of a file's path: everything before its last "/".
+std::string FolderOf(const std::string& filePath);
 
 }  // namespace lexavo::sp
