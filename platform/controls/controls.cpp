@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QWindow>
@@ -133,8 +134,11 @@ bool ComboboxEx::Command(int command, const std::vector<PropertyValue>& args) {
     QString text;
     AsInt(args[1], &position);
     AsText(args[5], &text);
+    // Adding an entry selects nothing: the selection is the program's to make.
+    const int selected = currentIndex();
     if (position < 0 || position > count()) addItem(text);
     else insertItem(position, text);
+    if (selected < 0) setCurrentIndex(-1);
     return true;
 }
 
@@ -161,9 +165,16 @@ public:
         maximize_ = AddButton(layout, "最大化", "□");
         close_ = AddButton(layout, "关闭", "✕");
         connect(minimize_, &QToolButton::clicked, window, &QWidget::showMinimized);
-        connect(maximize_, &QToolButton::clicked, window, [window] {
-            if (window->isMaximized()) window->showNormal();
-            else window->showMaximized();
+        // Without a frame the window manager may not maximize the window, so the skin
+        // fills the screen's work area itself and remembers the place to go back to.
+        connect(maximize_, &QToolButton::clicked, window, [this, window] {
+            if (normalPlace_.isValid()) {
+                window->setGeometry(normalPlace_);
+                normalPlace_ = QRect();
+            } else {
+                normalPlace_ = window->geometry();
+                window->setGeometry(window->screen()->availableGeometry());
+            }
         });
         connect(close_, &QToolButton::clicked, window, &QWidget::close);
     }
@@ -177,7 +188,7 @@ protected:
         dragging_ = true;
     }
     void mouseMoveEvent(QMouseEvent* e) override {
-        if (dragging_ && !window()->isMaximized()) window()->move(e->globalPosition().toPoint() - dragFrom_);
+        if (dragging_ && !normalPlace_.isValid()) window()->move(e->globalPosition().toPoint() - dragFrom_);
     }
     void mouseReleaseEvent(QMouseEvent*) override { dragging_ = false; }
     void mouseDoubleClickEvent(QMouseEvent*) override { maximize_->click(); }
@@ -202,6 +213,7 @@ private:
     QToolButton* close_;
     QPoint dragFrom_;
     bool dragging_ = false;
+    QRect normalPlace_;  // valid while maximized
 };
 
 WindowEx::WindowEx(QWidget* parent) : QWidget(parent) {}

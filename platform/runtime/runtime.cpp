@@ -92,6 +92,12 @@ void Runtime::Prepare(int& argc, char** argv) {
     }
     Trace("current directory " + runDirectory_);
     uiThread_ = std::this_thread::get_id();
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const bool needsX = !platform || !*platform || std::strncmp(platform, "xcb", 3) == 0;
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (needsX && (!display || !*display) && (!wayland || !*wayland))
+        Fatal("there is no display to open the window on (DISPLAY is not set)");
     app_ = std::make_unique<QApplication>(argc, argv);
     app_->setQuitOnLastWindowClosed(false);
     sp::SetCurrentThreadPoster(std::make_shared<QueuedPoster>());
@@ -164,7 +170,10 @@ void* Runtime::Allocate(std::size_t bytes) {
     return block;
 }
 
-void Runtime::Free(void* block) { std::free(block); }
+void Runtime::Free(void* block) {
+    std::free(block);
+    if (block) Trace("block freed");
+}
 
 HostText Runtime::CopyText(const std::string& text) {
     auto* block = static_cast<char*>(Allocate(text.size() + 1));
