@@ -206,7 +206,7 @@ void Runtime::LoadWindow(std::int32_t windowId) {
     const QString created = raw->property("createdHandler").toString();
     if (!created.isEmpty()) {
         auto h = config_.handlers.find(created.toStdString());
-        if (h != config_.handlers.end()) h->second();
+        if (h != config_.handlers.end()) Dispatch(h->second);
     }
     Trace("created event done");
     raw->show();
@@ -221,9 +221,19 @@ void Runtime::BindEvents(QWidget* window) {
         if (h == config_.handlers.end()) continue;
         const Handler handler = h->second;
         if (auto* button = qobject_cast<controls::ButtonEx*>(control))
-            QObject::connect(button, &QPushButton::clicked, button, [handler] { handler(); });
+            QObject::connect(button, &QPushButton::clicked, button, [this, handler] { Dispatch(handler); });
         else if (auto* slider = qobject_cast<controls::SliderbarEx*>(control))
-            QObject::connect(slider, &QSlider::valueChanged, slider, [handler] { handler(); });
+            QObject::connect(slider, &QSlider::valueChanged, slider, [this, handler] { Dispatch(handler); });
+    }
+}
+
+void Runtime::Dispatch(const Handler& handler) {
+    try {
+        handler();
+    } catch (const std::bad_alloc&) {
+        Fatal("out of memory");
+    } catch (const std::exception& e) {
+        Fatal(e.what());
     }
 }
 
@@ -342,6 +352,7 @@ void Runtime::ShellOpen(const std::string& path) {
 }
 
 std::tm Runtime::LocalNow() const {
+    if (config_.clock) return config_.clock();
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -49,6 +49,8 @@ struct Config {
     std::function<void(const std::string&)> trace;
     std::function<void(const std::string&)> showErrorBox;
     std::function<void(int)> fatalExit;
+    // The clock behind LocalNow; the system's local time when empty.
+    std::function<std::tm()> clock;
 };
 
 // A text handed to a handler: a fresh block of host memory, freed when it goes.
@@ -127,6 +129,8 @@ private:
     void Prepare(int& argc, char** argv);
     void Trace(const std::string& what) const;
     void BindEvents(QWidget* window);
+    // Runs a handler; an error that leaves it is a fatal error of the run time.
+    void Dispatch(const Handler& handler);
     void DestroyWindowLater(QWidget* window);
     controls::Component* ComponentOf(std::int32_t windowId, std::int32_t controlId, int number);
 

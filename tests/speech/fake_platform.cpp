@@ -168,6 +168,7 @@ public:
     sp::HRESULT Speak(const sp::WCHAR* text, sp::DWORD flags, sp::ULONG* stream) override {
         platform_.log.push_back("Voice.Speak " + Text(text) + " flags=" + std::to_string(flags) +
                                 (stream ? " stream" : " null"));
+        if (platform_.onCall) platform_.onCall(platform_.log.back());
         return platform_.speakResult;
     }
     sp::HRESULT SetRate(sp::LONG rate) override {
@@ -223,6 +224,7 @@ sp::HRESULT FakePlatform::CoCreateInstance(sp::REFCLSID clsid, sp::IUnknown* out
                                            void** ppv) {
     log.push_back("CoCreateInstance " + GuidText(clsid) + " outer=" + (outer ? "set" : "null") +
                   " ctx=" + std::to_string(context) + " iid=" + GuidText(iid));
+    if (onCall) onCall(log.back());
     *ppv = nullptr;
     if (clsid == sp::CLSID_SpVoice) {
         if (sp::FAILED(createVoiceResult)) return createVoiceResult;

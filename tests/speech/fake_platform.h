@@ -2,6 +2,7 @@
 // order, with its values; results and voices are set by the test.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -34,6 +35,8 @@ public:
     sp::LANGID defaultLangId = 0x0409;
     bool failNextAlloc = false;
     std::vector<std::uint16_t> queuedEvents;
+    // Called as an object is created and as the voice is asked to speak, with the log entry.
+    std::function<void(const std::string&)> onCall;
 
     // What happened.
     std::vector<std::string> log;

@@ -28,6 +28,9 @@ public:
         connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
         timer_.start(20);
     }
+    // Stops watching; what was seen stays.
+    void Stop() { timer_.stop(); }
+
     std::vector<SeenBox> seen;
     std::function<void(const SeenBox&)> onSeen;
 
