@@ -88,7 +88,7 @@ PulseServer::~PulseServer() {
 MonitorRecorder::MonitorRecorder(const std::string& server) : server_(server) {
     pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
     pa_buffer_attr attr{static_cast<std::uint32_t>(-1), static_cast<std::uint32_t>(-1), static_cast<std::uint32_t>(-1),
-                        static_cast<std::uint32_t>(-1), kRate * 2 / 100};  // 10 ms fragments
+                        static_cast<std::uint32_t>(-1), kRate / 100 * 2};  // 10 ms fragments, whole frames
     int err = 0;
     simple_ = pa_simple_new(server_.c_str(), "recorder", PA_STREAM_RECORD, "lexavo_null.monitor", "monitor", &spec,
                             nullptr, &attr, &err);
@@ -108,9 +108,20 @@ void MonitorRecorder::Run() {
     while (!stop_) {
         int err = 0;
         if (pa_simple_read(static_cast<pa_simple*>(simple_), buf, sizeof buf, &err) < 0) break;
+        const std::vector<std::int16_t> chunk(buf, buf + kRate / 100);
+        const double rms = Rms(chunk);
         std::lock_guard lock(mutex_);
-        samples_.insert(samples_.end(), buf, buf + kRate / 100);
+        samples_.insert(samples_.end(), chunk.begin(), chunk.end());
+        chunks_.push_back({Clock::now(), rms});
     }
+}
+
+bool MonitorRecorder::WaitUntilFlowing(int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 5) {
+        if (Count() > 0) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
 }
 
 std::vector<std::int16_t> MonitorRecorder::Samples() {
@@ -128,6 +139,38 @@ double MonitorRecorder::RecentRms(int ms) {
     const std::size_t n = kRate * static_cast<std::size_t>(ms) / 1000;
     const std::size_t from = samples_.size() > n ? samples_.size() - n : 0;
     return Rms(samples_, from, n);
+}
+
+}  // namespace lexavo::test
+
+namespace lexavo::test {
+
+MonitorRecorder::Clock::time_point MonitorRecorder::FirstLoud(Clock::time_point since, double rms) {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : chunks_)
+        if (c.at >= since && c.rms > rms) return c.at;
+    return {};
+}
+
+MonitorRecorder::Clock::time_point MonitorRecorder::FirstQuiet(Clock::time_point since, double rms) {
+    // The start of a quiet stretch that lasts (a pause between words does not).
+    constexpr auto kHold = std::chrono::milliseconds(300);
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < chunks_.size(); ++i) {
+        if (chunks_[i].at < since || chunks_[i].rms >= rms) continue;
+        std::size_t j = i;
+        while (j < chunks_.size() && chunks_[j].rms < rms && chunks_[j].at - chunks_[i].at < kHold) ++j;
+        if (j < chunks_.size() && chunks_[j].rms < rms) return chunks_[i].at;
+        if (j == chunks_.size()) return {};  // not known yet
+    }
+    return {};
+}
+
+MonitorRecorder::Clock::time_point MonitorRecorder::LastLoud(double rms) {
+    std::lock_guard lock(mutex_);
+    for (auto it = chunks_.rbegin(); it != chunks_.rend(); ++it)
+        if (it->rms > rms) return it->at;
+    return {};
 }
 
 }  // namespace lexavo::test

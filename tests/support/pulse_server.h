@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -38,11 +39,22 @@ public:
     explicit MonitorRecorder(const std::string& server);
     ~MonitorRecorder();
     bool Ready() const { return ready_; }
+    // The sink's monitor delivers its first audio some time after recording starts; timing
+    // measured before that is meaningless. False when nothing came within `timeoutMs`.
+    bool WaitUntilFlowing(int timeoutMs = 10000);
     // Samples recorded so far.
     std::vector<std::int16_t> Samples();
     std::size_t Count();
     // RMS of the last `ms` milliseconds recorded.
     double RecentRms(int ms);
+
+    using Clock = std::chrono::steady_clock;
+    // When the first 10 ms chunk after `since` rose above `rms`, or when the first quiet
+    // stretch (300 ms below `rms`) after `since` began; Clock::time_point{} when not yet.
+    Clock::time_point FirstLoud(Clock::time_point since, double rms = 300);
+    Clock::time_point FirstQuiet(Clock::time_point since, double rms = 30);
+    // When the last chunk above `rms` arrived.
+    Clock::time_point LastLoud(double rms = 300);
 
 private:
     void Run();
@@ -52,6 +64,11 @@ private:
     std::atomic<bool> ready_{false};
     std::mutex mutex_;
     std::vector<std::int16_t> samples_;
+    struct Chunk {
+        Clock::time_point at;
+        double rms;
+    };
+    std::vector<Chunk> chunks_;
     std::thread thread_;
 };
 

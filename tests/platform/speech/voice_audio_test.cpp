@@ -31,6 +31,7 @@ protected:
         ASSERT_EQ(CoCreateInstance(CLSID_SpVoice, nullptr, 7, IID_ISpVoice, reinterpret_cast<void**>(voice_.Put())), S_OK);
         recorder_ = std::make_unique<test::MonitorRecorder>(server_->ServerAddress());
         ASSERT_TRUE(recorder_->Ready());
+        ASSERT_TRUE(recorder_->WaitUntilFlowing());
     }
     void TearDown() override {
         voice_.Reset();
