@@ -27,12 +27,13 @@ wait_window() {
 visible() { [ -n "$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null)" ]; }
 # Presses Return in a window (the default button of a message box).
 press_return() { xdotool windowfocus --sync "$1" 2>/dev/null; xdotool key Return; }
-# Waits for a process to end and prints its exit status.
-exit_status() {
-  local pid=$1
-  for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+# Waits for a process of this shell to end and sets `status` to its exit status. (Not in a
+# command substitution: a subshell cannot wait for its parent's children.)
+wait_exit() {
+  local pid=$1 waited=0
+  while kill -0 "$pid" 2>/dev/null && [ $waited -lt 400 ]; do sleep 0.05; waited=$((waited + 1)); done
   wait "$pid"
-  echo $?
+  status=$?
 }
 # Clicks the skin's close button of the main window at its stored place.
 click_close() { xdotool mousemove 1061 70 click 1; }
@@ -50,7 +51,8 @@ press_return "$box"
 main=$(wait_window "LexavoV1.0")
 ok "the window opens after the message" [ -n "$main" ]
 click_close
-ok "closing the window exits 0" [ "$(exit_status "$pid")" = 0 ]
+wait_exit "$pid"
+ok "closing the window exits 0" [ "$status" = 0 ]
 
 # 2. With the engine: the window comes up and closes with 0.
 "$bin/lexavo" 2>/dev/null &
@@ -60,7 +62,8 @@ ok "the window opens" [ -n "$main" ]
 ok "no message is shown" bash -c "! xdotool search --onlyvisible --name '^信息：\$' >/dev/null 2>&1"
 ok "the window stands at 50,50, 1033 x 736" bash -c "xdotool getwindowgeometry '$main' | grep -q 'Position: 50,50' && xdotool getwindowgeometry '$main' | grep -q 'Geometry: 1033x736'"
 click_close
-ok "closing exits 0" [ "$(exit_status "$pid")" = 0 ]
+wait_exit "$pid"
+ok "closing exits 0" [ "$status" = 0 ]
 
 # 3. A window definition that cannot be read: the run time's error box, then exit code 255.
 for broken in garbage missing; do
@@ -72,7 +75,8 @@ for broken in garbage missing; do
   box=$(wait_window "运行时错误")
   ok "$broken definition: the error box is shown" [ -n "$box" ]
   press_return "$box"
-  ok "$broken definition: exit code 255" [ "$(exit_status "$pid")" = 255 ]
+  wait_exit "$pid"
+  ok "$broken definition: exit code 255" [ "$status" = 255 ]
 done
 
 echo "$passed passed, $failed failed"
