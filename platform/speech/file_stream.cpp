@@ -6,13 +6,7 @@
 
 namespace lexavo::sp {
 
-HRESULT CreateSpStream(REFIID iid, void** ppv) {
-    auto* stream = new (std::nothrow) SpStream();
-    if (!stream) return E_OUTOFMEMORY;
-    const HRESULT hr = stream->QueryInterface(iid, ppv);
-    stream->Release();
-    return hr;
-}
+HRESULT CreateSpStream(REFIID iid, void** ppv) { return CreateObject<SpStream>(iid, ppv); }
 
 HRESULT SpStream::QueryInterface(REFIID iid, void** ppv) {
     if (!ppv) return E_POINTER;

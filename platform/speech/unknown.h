@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <new>
 #include <utility>
 
 #include "platform/speech/status.h"
@@ -89,5 +90,18 @@ public:
 private:
     T* p_ = nullptr;
 };
+
+// Makes a new object of a class and hands out the interface asked for; the object lives as
+// long as that reference.
+template <class T, class... Args>
+HRESULT CreateObject(REFIID iid, void** ppv, Args&&... args) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    auto* object = new (std::nothrow) T(std::forward<Args>(args)...);
+    if (!object) return E_OUTOFMEMORY;
+    const HRESULT hr = object->QueryInterface(iid, ppv);
+    object->Release();
+    return hr;
+}
 
 }  // namespace lexavo::sp

@@ -278,12 +278,6 @@ HRESULT CreateVoiceToken(VoiceTokenData data, ISpObjectToken** token) {
     return t ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT CreateSpObjectTokenCategory(REFIID iid, void** ppv) {
-    auto* category = new (std::nothrow) SpObjectTokenCategory();
-    if (!category) return E_OUTOFMEMORY;
-    const HRESULT hr = category->QueryInterface(iid, ppv);
-    category->Release();
-    return hr;
-}
+HRESULT CreateSpObjectTokenCategory(REFIID iid, void** ppv) { return CreateObject<SpObjectTokenCategory>(iid, ppv); }
 
 }  // namespace lexavo::sp

@@ -17,12 +17,12 @@
 #include "app/program.h"
 #include "platform/speech/settings.h"
 #include "tests/support/modal_closer.h"
-#include "tests/support/pulse_server.h"
+#include "tests/app/program_under_test.h"
+#include "tests/support/test_servers.h"
 #include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_file.h"
 #include "tests/support/xdg_open_standin.h"
-#include "tests/support/xvfb_server.h"
 
 namespace lexavo::app {
 namespace {
@@ -61,47 +61,26 @@ void DragSliderTo(int position) {
     ASSERT_EQ(std::system(cmd.c_str()), 0);
 }
 
-std::string Caption(std::int32_t id) {
-    auto t = Runtime::Current().GetText(kMainWindow, id, kCaption);
-    return t ? t.get() : "";
-}
+std::string Caption(std::int32_t id) { return test::CaptionOf(id); }
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 std::function<void()> g_scenario;
 
+// The window gets a moment on screen before the clicks begin.
 int RunTheProgram() {
-    runtime::Config config = ProgramConfig();
-    config.handlers["OnMainWindowCreated"] = [] {
-        OnMainWindowCreated();
-        QTimer::singleShot(200, [] {
-            if (g_scenario) g_scenario();
-            if (QWidget* w = Runtime::Current().Widget(kMainWindow, 0)) w->close();
-        });
-    };
-    static char name[] = "lexavo";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    return runtime::RunProgram(argc, argv, std::move(config), &StartRoutine);
+    return test::RunProgramUnderTest(test::ProgramConfigWith({.afterShown = [] { g_scenario(); }, .delayMs = 200}));
 }
 
 class EndToEnd : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        pulse_ = new test::PulseServer();
-        xvfb_ = new test::XvfbServer();
-    }
-    static void TearDownTestSuite() {
-        delete xvfb_;
-        delete pulse_;
-    }
     void SetUp() override {
-        ASSERT_TRUE(pulse_->Ready()) << pulse_->Error();
-        ASSERT_TRUE(xvfb_->Ready()) << xvfb_->Error();
+        ASSERT_TRUE(test::SharedPulse().Ready()) << test::SharedPulse().Error();
+        ASSERT_TRUE(test::SharedXvfb().Ready()) << test::SharedXvfb().Error();
         ASSERT_EQ(std::system("command -v xdotool >/dev/null"), 0) << "xdotool is needed";
         ::setenv("LEXAVO_VOICES", LEXAVO_BIN_DIR "/voices", 1);
         ::setenv("LANG", "zh_CN.UTF-8", 1);
-        recorder_ = std::make_unique<test::MonitorRecorder>(pulse_->ServerAddress());
+        recorder_ = std::make_unique<test::MonitorRecorder>(test::SharedPulse().ServerAddress());
         ASSERT_TRUE(recorder_->Ready());
         ASSERT_TRUE(recorder_->WaitUntilFlowing());
         std::error_code ec;
@@ -118,8 +97,6 @@ protected:
         EXPECT_TRUE(test::WaitUntil([&] { return recorder_->RecentRms(700) < 30; }, 60000));
     }
 
-    static inline test::PulseServer* pulse_ = nullptr;
-    static inline test::XvfbServer* xvfb_ = nullptr;
     std::unique_ptr<test::MonitorRecorder> recorder_;
 };
 

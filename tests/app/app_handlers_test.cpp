@@ -22,7 +22,8 @@
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_file.h"
 #include "tests/support/xdg_open_standin.h"
-#include "tests/support/xvfb_server.h"
+#include "tests/app/program_under_test.h"
+#include "tests/support/test_servers.h"
 
 namespace lexavo::app {
 namespace {
@@ -64,38 +65,25 @@ std::unique_ptr<test::ModalCloser> g_startBoxes;
 std::tm g_clock = Time(2021, 10, 25, 13, 46, 53);
 
 int RunTheProgram() {
-    runtime::Config config = ProgramConfig();
+    runtime::Config config = test::ProgramConfigWith({
+        .beforeCreated = [] { g_startBoxes = std::make_unique<test::ModalCloser>(); },
+        .afterShown =
+            [] {
+                g_startBoxes->Stop();
+                if (g_scenario) g_scenario();
+            },
+    });
     config.clock = [] { return g_clock; };
-    config.handlers["OnMainWindowCreated"] = [] {
-        g_startBoxes = std::make_unique<test::ModalCloser>();
-        OnMainWindowCreated();
-        QTimer::singleShot(0, [] {
-            g_startBoxes->Stop();
-            if (g_scenario) g_scenario();
-            if (QWidget* w = Runtime::Current().Widget(kMainWindow, 0)) w->close();
-        });
-    };
-    static char name[] = "lexavo";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    return runtime::RunProgram(argc, argv, std::move(config), &StartRoutine);
+    return test::RunProgramUnderTest(std::move(config));
 }
 
-std::string Caption(std::int32_t id) {
-    auto text = Runtime::Current().GetText(kMainWindow, id, kCaption);
-    return text ? text.get() : "<absent>";
-}
-void Click(std::int32_t id) { QTest::mouseClick(Runtime::Current().Widget(kMainWindow, id), Qt::LeftButton); }
+std::string Caption(std::int32_t id) { return test::CaptionOf(id); }
+void Click(std::int32_t id) { QTest::mouseClick(test::ControlOf(id), Qt::LeftButton); }
 
 class Handlers : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { xvfb_ = new test::XvfbServer(); }
-    static void TearDownTestSuite() {
-        delete xvfb_;
-        xvfb_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(xvfb_->Ready()) << xvfb_->Error();
+        ASSERT_TRUE(test::SharedXvfb().Ready()) << test::SharedXvfb().Error();
         ::setenv("LEXAVO_VOICES", LEXAVO_BIN_DIR "/voices", 1);
         ::setenv("LANG", "en_US.UTF-8", 1);
         g_scenario = nullptr;
@@ -107,7 +95,6 @@ protected:
         fs::remove_all(SoundFolder(), ec);
     }
     static std::string SoundFolder() { return sp::ProgramFolder() + "/sound"; }
-    static inline test::XvfbServer* xvfb_ = nullptr;
 };
 
 TEST_F(Handlers, TheRateLabelShowsThePositionAndTheRateIsTruncatedTowardZero) {

@@ -19,61 +19,31 @@
 #include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/xdg_open_standin.h"
-#include "tests/support/xvfb_server.h"
+#include "tests/app/program_under_test.h"
+#include "tests/support/test_servers.h"
 
 namespace lexavo::app {
 namespace {
 
 using runtime::Runtime;
 
-std::function<void()> g_afterShown;
-
-// The program's own configuration, with a check that runs once the window is on screen.
-runtime::Config TestConfig(std::function<void()> beforeCreated = {}) {
-    runtime::Config config = ProgramConfig();
-    config.handlers["OnMainWindowCreated"] = [beforeCreated] {
-        if (beforeCreated) beforeCreated();
-        OnMainWindowCreated();
-        QTimer::singleShot(0, [] {
-            if (g_afterShown) g_afterShown();
-            if (QWidget* w = Runtime::Current().Widget(kMainWindow, 0)) w->close();
-        });
-    };
-    return config;
-}
-
-int RunTheProgram(runtime::Config config) {
-    static char name[] = "lexavo";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    return runtime::RunProgram(argc, argv, std::move(config), &StartRoutine);
-}
-
-template <class T>
-T* ControlOf(std::int32_t id) {
-    return dynamic_cast<T*>(Runtime::Current().Widget(kMainWindow, id));
-}
+using lexavo::test::ControlOf;
+using lexavo::test::ProgramConfigWith;
+using lexavo::test::RunProgramUnderTest;
 
 class AppWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { xvfb_ = new test::XvfbServer(); }
-    static void TearDownTestSuite() {
-        delete xvfb_;
-        xvfb_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(xvfb_->Ready()) << xvfb_->Error();
+        ASSERT_TRUE(lexavo::test::SharedXvfb().Ready()) << lexavo::test::SharedXvfb().Error();
         ::setenv("LEXAVO_VOICES", LEXAVO_BIN_DIR "/voices", 1);
         ::setenv("LANG", "zh_CN.UTF-8", 1);
         ::unsetenv("LEXAVO_ENGINE_DATA");
-        g_afterShown = nullptr;
     }
-    static inline test::XvfbServer* xvfb_ = nullptr;
 };
 
 TEST_F(AppWindow, ShowsItsTenControlsAtTheirPlacesWithTheShippedVoices) {
     bool checked = false;
-    g_afterShown = [&] {
+    const auto afterShown = [&] {
         checked = true;
         auto& rt = Runtime::Current();
         QWidget* window = rt.Widget(kMainWindow, 0);
@@ -150,21 +120,21 @@ TEST_F(AppWindow, ShowsItsTenControlsAtTheirPlacesWithTheShippedVoices) {
 
         // Maximizing lets the text box and the status line grow with the window.
         window->findChild<QToolButton*>(QStringLiteral("最大化"))->click();
-        ASSERT_TRUE(test::WaitUntil([&] { return window->width() > 1033; }));
-        EXPECT_TRUE(test::WaitUntil([&] { return ControlOf<QWidget>(kTextBox)->width() == 936 + window->width() - 1033; }));
-        EXPECT_EQ(ControlOf<QWidget>(kTextBox)->height(), 568 + window->height() - 736);
-        EXPECT_EQ(ControlOf<QWidget>(kStatusLine)->y(), 704 + window->height() - 736);
-        EXPECT_EQ(ControlOf<QWidget>(kPlayButton)->geometry(), QRect(673, 72, 68, 32));
+        ASSERT_TRUE(lexavo::test::WaitUntil([&] { return window->width() > 1033; }));
+        EXPECT_TRUE(lexavo::test::WaitUntil([&] { return ControlOf(kTextBox)->width() == 936 + window->width() - 1033; }));
+        EXPECT_EQ(ControlOf(kTextBox)->height(), 568 + window->height() - 736);
+        EXPECT_EQ(ControlOf(kStatusLine)->y(), 704 + window->height() - 736);
+        EXPECT_EQ(ControlOf(kPlayButton)->geometry(), QRect(673, 72, 68, 32));
         window->findChild<QToolButton*>(QStringLiteral("最大化"))->click();
-        EXPECT_TRUE(test::WaitUntil([&] { return ControlOf<QWidget>(kTextBox)->width() == 936; }));
+        EXPECT_TRUE(lexavo::test::WaitUntil([&] { return ControlOf(kTextBox)->width() == 936; }));
         EXPECT_EQ(window->geometry(), QRect(50, 50, 1033, 736));
     };
-    EXPECT_EQ(RunTheProgram(TestConfig()), 0);
+    EXPECT_EQ(RunProgramUnderTest(ProgramConfigWith({.afterShown = afterShown})), 0);
     EXPECT_TRUE(checked);
 }
 
 TEST_F(AppWindow, DraggingTheTitleBarMovesTheWindow) {
-    g_afterShown = [] {
+    const auto afterShown = [] {
         QWidget* window = Runtime::Current().Widget(kMainWindow, 0);
         QWidget* bar = window->findChild<QWidget*>("titleBar");
         ASSERT_NE(bar, nullptr);
@@ -174,17 +144,17 @@ TEST_F(AppWindow, DraggingTheTitleBarMovesTheWindow) {
                          Qt::NoButton, Qt::LeftButton, {});
         QApplication::sendEvent(bar, &move);
         QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(40, 30));
-        EXPECT_TRUE(test::WaitUntil([&] { return window->pos() == QPoint(90, 80); })) << window->pos().x() << "," << window->pos().y();
+        EXPECT_TRUE(lexavo::test::WaitUntil([&] { return window->pos() == QPoint(90, 80); })) << window->pos().x() << "," << window->pos().y();
     };
-    EXPECT_EQ(RunTheProgram(TestConfig()), 0);
+    EXPECT_EQ(RunProgramUnderTest(ProgramConfigWith({.afterShown = afterShown})), 0);
 }
 
 TEST_F(AppWindow, WithoutTheEngineTheMessageComesBeforeTheWindowAndTheListStaysEmpty) {
     test::TempDir empty;
     ::setenv("LEXAVO_ENGINE_DATA", empty.Path().c_str(), 1);
-    std::unique_ptr<test::ModalCloser> closer;
+    std::unique_ptr<lexavo::test::ModalCloser> closer;
     bool checked = false;
-    g_afterShown = [&] {
+    const auto afterShown = [&] {
         checked = true;
         ASSERT_EQ(closer->seen.size(), 1u);
         EXPECT_EQ(closer->seen[0].title, "信息：");
@@ -194,17 +164,18 @@ TEST_F(AppWindow, WithoutTheEngineTheMessageComesBeforeTheWindowAndTheListStaysE
         EXPECT_EQ(Runtime::Current().GetNumber(kMainWindow, kVoiceCombo, kSelectedIndex), -1);
         EXPECT_FALSE(Speech().IsInitialized(SpeechObject()));
     };
-    EXPECT_EQ(RunTheProgram(TestConfig([&] { closer = std::make_unique<test::ModalCloser>(); })), 0);
+    const auto beforeCreated = [&] { closer = std::make_unique<lexavo::test::ModalCloser>(); };
+    EXPECT_EQ(RunProgramUnderTest(ProgramConfigWith({.beforeCreated = beforeCreated, .afterShown = afterShown})), 0);
     EXPECT_TRUE(checked);
 }
 
 TEST_F(AppWindow, UsageNotesButtonAsksTheShellToOpenTheNotes) {
-    test::XdgOpenStandIn xdgOpen;
-    g_afterShown = [] {
-        QTest::mouseClick(ControlOf<QWidget>(kUsageNotesButton), Qt::LeftButton);
-        QTest::mouseClick(ControlOf<QWidget>(kUsageNotesButton), Qt::LeftButton);
+    lexavo::test::XdgOpenStandIn xdgOpen;
+    const auto afterShown = [] {
+        QTest::mouseClick(ControlOf(kUsageNotesButton), Qt::LeftButton);
+        QTest::mouseClick(ControlOf(kUsageNotesButton), Qt::LeftButton);
     };
-    EXPECT_EQ(RunTheProgram(TestConfig()), 0);
+    EXPECT_EQ(RunProgramUnderTest(ProgramConfigWith({.afterShown = afterShown})), 0);
     // The notes are not beside the test program: the shell is asked all the same, and the
     // window stays as it was.
     const std::string url =
@@ -214,17 +185,14 @@ TEST_F(AppWindow, UsageNotesButtonAsksTheShellToOpenTheNotes) {
 }
 
 TEST_F(AppWindow, StartAndShutdownOrderAroundTheSpeechObject) {
-    test::FakePlatform fake;
-    fake.tokens = {test::FakeToken{{{u"", u"Voice A"}}}, test::FakeToken{{{u"", u"Chinese B"}}}};
-    test::TempDir elsewhere;
+    lexavo::test::FakePlatform fake;
+    fake.tokens = {lexavo::test::FakeToken{{{u"", u"Voice A"}}}, lexavo::test::FakeToken{{{u"", u"Chinese B"}}}};
+    lexavo::test::TempDir elsewhere;
     ASSERT_EQ(::chdir(elsewhere.Path().c_str()), 0);
-    runtime::Config config = TestConfig();
+    runtime::Config config = ProgramConfigWith({});
     config.trace = [&](const std::string& s) { fake.log.push_back("rt: " + s); };
     static std::string cwdAtStart;
-    static char name[] = "lexavo";
-    static char* argv[] = {name, nullptr};
-    int argc = 1;
-    const int result = runtime::RunProgram(argc, argv, std::move(config), [] {
+    const int result = RunProgramUnderTest(std::move(config), [] {
         char cwd[PATH_MAX];
         cwdAtStart = ::getcwd(cwd, sizeof cwd);
         return StartRoutine();

@@ -12,7 +12,7 @@
 #include "platform/speech/voice_tokens.h"
 #include "speech/host.h"
 #include "speech/speech_state.h"
-#include "tests/support/pulse_server.h"
+#include "tests/support/test_servers.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_file.h"
 
@@ -51,13 +51,8 @@ std::string CurrentEngineVoice(ETextToSpeech* o) {
 
 class SpeechReal : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { server_ = new test::PulseServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server_->Ready()) << server_->Error();
+        ASSERT_TRUE(test::SharedPulse().Ready()) << test::SharedPulse().Error();
         SpeechLibraryNotify(kLibraryStart, reinterpret_cast<std::intptr_t>(&TestHost), 0);
         sp::SetPlatformSettings(sp::PlatformSettings{"", LEXAVO_BIN_DIR "/voices"});
         ::setenv("LANG", "zh_CN.UTF-8", 1);
@@ -69,7 +64,6 @@ protected:
         sp::SetPlatformSettings(std::nullopt);
     }
 
-    static inline test::PulseServer* server_ = nullptr;
     ETextToSpeech object{nullptr, 0};
     test::TempDir dir;
 };

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/child_process.h"
 #include "tests/support/wav_file.h"
 
 extern char** environ;
@@ -69,16 +70,7 @@ PulseServer::PulseServer() {
 }
 
 PulseServer::~PulseServer() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        for (int i = 0; i < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (::waitpid(pid_, &status, WNOHANG) == 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-        }
-    }
+    StopChild(pid_);
     if (!dir_.empty()) {
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);

@@ -1,5 +1,7 @@
 #include "tests/support/xvfb_server.h"
 
+#include "tests/support/child_process.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -60,16 +62,6 @@ XvfbServer::XvfbServer() {
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
 
-XvfbServer::~XvfbServer() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 100 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (::waitpid(pid_, &status, WNOHANG) == 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, &status, 0);
-    }
-}
+XvfbServer::~XvfbServer() { StopChild(pid_); }
 
 }  // namespace lexavo::test

@@ -21,7 +21,7 @@
 #include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/xdg_open_standin.h"
-#include "tests/support/xvfb_server.h"
+#include "tests/support/test_servers.h"
 
 namespace lexavo::runtime {
 namespace {
@@ -46,13 +46,8 @@ struct FatalExit {
 // Everything a test needs to bring up the run time; each test runs in its own process.
 class RuntimeTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { xvfb_ = new test::XvfbServer(); }
-    static void TearDownTestSuite() {
-        delete xvfb_;
-        xvfb_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(xvfb_->Ready()) << xvfb_->Error();
+        ASSERT_TRUE(test::SharedXvfb().Ready()) << test::SharedXvfb().Error();
         g_log.clear();
     }
 
@@ -85,8 +80,6 @@ protected:
         ADD_FAILURE() << "missing from the log: " << entry;
         return SIZE_MAX;
     }
-
-    static inline test::XvfbServer* xvfb_ = nullptr;
 };
 
 TEST_F(RuntimeTest, StartUpAndShutdownRunInTheirOrder) {

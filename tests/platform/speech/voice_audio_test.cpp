@@ -6,7 +6,7 @@
 
 #include "platform/speech/settings.h"
 #include "platform/speech/voice.h"
-#include "tests/support/pulse_server.h"
+#include "tests/support/test_servers.h"
 #include "tests/support/wav_file.h"
 
 namespace lexavo::sp {
@@ -18,18 +18,12 @@ constexpr const char16_t* kText = u"今天天气很好，我们去公园散步�
 
 class AudioVoice : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { server_ = new test::PulseServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(server_->Ready()) << server_->Error();
+        ASSERT_TRUE(Server().Ready()) << Server().Error();
         CoInitialize(nullptr);
         SetPlatformSettings(PlatformSettings{"", LEXAVO_BIN_DIR "/voices"});
         ASSERT_EQ(CoCreateInstance(CLSID_SpVoice, nullptr, 7, IID_ISpVoice, reinterpret_cast<void**>(voice_.Put())), S_OK);
-        recorder_ = std::make_unique<test::MonitorRecorder>(server_->ServerAddress());
+        recorder_ = std::make_unique<test::MonitorRecorder>(Server().ServerAddress());
         ASSERT_TRUE(recorder_->Ready());
         ASSERT_TRUE(recorder_->WaitUntilFlowing());
     }
@@ -49,7 +43,7 @@ protected:
         return false;
     }
 
-    static inline test::PulseServer* server_ = nullptr;
+    static test::PulseServer& Server() { return test::SharedPulse(); }
     ComPtr<ISpVoice> voice_;
     std::unique_ptr<test::MonitorRecorder> recorder_;
 };
