@@ -40,6 +40,12 @@ public:
 
 std::int32_t IdOf(const QObject* o) { return o->property("controlId").toInt(); }
 
+// A component-library property (number 8 and above) of a control; false when it has none.
+bool LibraryProperty(QWidget* w, int number, controls::PropertyValue* value) {
+    controls::Component* c = controls::AsComponent(w);
+    return number >= kFirstLibraryProperty && c && c->GetProperty(number - kFirstLibraryProperty, value);
+}
+
 }  // namespace
 
 void HostFree::operator()(char* p) const { std::free(p); }
@@ -264,10 +270,6 @@ QWidget* Runtime::Widget(std::int32_t windowId, std::int32_t controlId) const {
     return nullptr;
 }
 
-controls::Component* Runtime::ComponentOf(std::int32_t windowId, std::int32_t controlId, int) {
-    return controls::AsComponent(Widget(windowId, controlId));
-}
-
 std::int32_t Runtime::GetNumber(std::int32_t windowId, std::int32_t controlId, int number) {
     QWidget* w = Widget(windowId, controlId);
     if (!w) return 0;
@@ -276,14 +278,13 @@ std::int32_t Runtime::GetNumber(std::int32_t windowId, std::int32_t controlId, i
         case kTop: return w->y();
         case kWidth: return w->width();
         case kHeight: return w->height();
-        case kVisible: return w->isVisibleTo(w->window()) || w->isVisible() ? 1 : 0;
+        case kVisible: return w->isHidden() ? 0 : 1;
         case kRuntimeDisabled: return w->isEnabled() ? 0 : 1;
         case kMousePointer: return w->cursor().shape();
         default: break;
     }
     controls::PropertyValue v;
-    if (number < kFirstLibraryProperty || !controls::AsComponent(w) || !controls::AsComponent(w)->GetProperty(number - 8, &v))
-        return 0;
+    if (!LibraryProperty(w, number, &v)) return 0;
     const auto* i = std::get_if<std::int32_t>(&v);
     return i ? *i : 0;
 }
@@ -302,7 +303,7 @@ void Runtime::SetNumber(std::int32_t windowId, std::int32_t controlId, int numbe
         default: break;
     }
     if (number >= kFirstLibraryProperty)
-        if (auto* c = controls::AsComponent(w)) c->SetProperty(number - 8, value);
+        if (auto* c = controls::AsComponent(w)) c->SetProperty(number - kFirstLibraryProperty, value);
 }
 
 HostText Runtime::GetText(std::int32_t windowId, std::int32_t controlId, int number) {
@@ -310,8 +311,7 @@ HostText Runtime::GetText(std::int32_t windowId, std::int32_t controlId, int num
     if (!w) return HostText();
     if (number == kTag) return CopyText(w->property("tag").toString().toStdString());
     controls::PropertyValue v;
-    if (number < kFirstLibraryProperty || !controls::AsComponent(w) || !controls::AsComponent(w)->GetProperty(number - 8, &v))
-        return HostText();
+    if (!LibraryProperty(w, number, &v)) return HostText();
     const auto* s = std::get_if<std::string>(&v);
     return s ? CopyText(*s) : HostText();
 }
@@ -324,7 +324,7 @@ void Runtime::SetText(std::int32_t windowId, std::int32_t controlId, int number,
         return;
     }
     if (number >= kFirstLibraryProperty)
-        if (auto* c = controls::AsComponent(w)) c->SetProperty(number - 8, text);
+        if (auto* c = controls::AsComponent(w)) c->SetProperty(number - kFirstLibraryProperty, text);
 }
 
 void Runtime::Command(std::int32_t windowId, std::int32_t controlId, int command,

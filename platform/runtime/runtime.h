@@ -132,7 +132,6 @@ private:
     // Runs a handler; an error that leaves it is a fatal error of the run time.
     void Dispatch(const Handler& handler);
     void DestroyWindowLater(QWidget* window);
-    controls::Component* ComponentOf(std::int32_t windowId, std::int32_t controlId, int number);
 
     Config config_;
     std::unique_ptr<QApplication> app_;

@@ -206,11 +206,6 @@ HRESULT EspeakAdapter::SelectVoiceLocked(const std::string& voiceName) {
     return S_OK;
 }
 
-HRESULT EspeakAdapter::SelectVoice(const std::string& voiceName) {
-    std::lock_guard lock(mutex_);
-    return SelectVoiceLocked(voiceName);
-}
-
 HRESULT EspeakAdapter::Synthesize(const std::string& text, bool markup, const std::string& voiceName,
                                   int wordsPerMinute, Consumer& consumer) {
     std::lock_guard lock(mutex_);

@@ -25,7 +25,6 @@ public:
         virtual bool Consume(const std::int16_t* samples, std::size_t count) = 0;
     };
 
-    HRESULT SelectVoice(const std::string& voiceName);
     // Whether the library knows a voice by this name, without waiting for a render to end.
     bool KnowsVoice(const std::string& voiceName);
     // Renders `text` at `wordsPerMinute`; S_FALSE when the consumer stopped it.
