@@ -25,7 +25,8 @@ XvfbServer::XvfbServer() {
     }
     // Xvfb picks a free display and writes its number to the descriptor.
     const std::string fd = std::to_string(fds[1]);
-    std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
+    // -noreset: the server would otherwise reset, refusing connections, whenever its last client leaves.
+    std::vector<std::string> args = {"Xvfb", "-displayfd", fd, "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
