@@ -75,6 +75,8 @@ TEST_F(AudioVoice, SynchronousSpeakReturnsWhenPlayedOut) {
 }
 
 TEST(AudioUnavailable, SpeakingWithoutASoundServerFailsCleanly) {
+    const char* previous = std::getenv("PULSE_SERVER");
+    const std::string saved = previous ? previous : "";
     ::setenv("PULSE_SERVER", "unix:/nonexistent/socket", 1);
     CoInitialize(nullptr);
     SetPlatformSettings(PlatformSettings{"", LEXAVO_BIN_DIR "/voices"});
@@ -86,7 +88,8 @@ TEST(AudioUnavailable, SpeakingWithoutASoundServerFailsCleanly) {
     voice.Reset();
     SetPlatformSettings(std::nullopt);
     CoUninitialize();
-    ::unsetenv("PULSE_SERVER");
+    if (previous) ::setenv("PULSE_SERVER", saved.c_str(), 1);
+    else ::unsetenv("PULSE_SERVER");
 }
 
 }  // namespace
