@@ -111,8 +111,8 @@ private:
     }
 
     void StartStream() {
-        pa_sample_spec spec{PA_SAMPLE_S16LE, format_.sampleRate, static_cast<std::uint8_t>(format_.channels)};
-        stream_ = pa_stream_new(context_, "Speech", &spec, nullptr);
+        pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, format_.sampleRate, static_cast<std::uint8_t>(format_.channels)};
+        stream_ = pa_stream_new(context_, "Speech", &sampleSpec, nullptr);
         if (!stream_) return;
         pa_stream_set_state_callback(stream_, &PulseConnection::OnStreamState, this);
         pa_stream_set_write_callback(stream_, &PulseConnection::OnWritable, this);

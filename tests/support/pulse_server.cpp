@@ -21,9 +21,9 @@ namespace lexavo::test {
 namespace {
 
 bool ServerAnswers(const std::string& address) {
-    pa_sample_spec spec{PA_SAMPLE_S16LE, 22050, 1};
+    pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, 22050, 1};
     int err = 0;
-    pa_simple* s = pa_simple_new(address.c_str(), "probe", PA_STREAM_PLAYBACK, nullptr, "probe", &spec, nullptr, nullptr, &err);
+    pa_simple* s = pa_simple_new(address.c_str(), "probe", PA_STREAM_PLAYBACK, nullptr, "probe", &sampleSpec, nullptr, nullptr, &err);
     if (!s) return false;
     pa_simple_free(s);
     return true;
@@ -78,11 +78,11 @@ PulseServer::~PulseServer() {
 }
 
 MonitorRecorder::MonitorRecorder(const std::string& server) : server_(server) {
-    pa_sample_spec spec{PA_SAMPLE_S16LE, kRate, 1};
+    pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, kRate, 1};
     pa_buffer_attr attr{static_cast<std::uint32_t>(-1), static_cast<std::uint32_t>(-1), static_cast<std::uint32_t>(-1),
                         static_cast<std::uint32_t>(-1), kRate / 100 * 2};  // 10 ms fragments, whole frames
     int err = 0;
-    simple_ = pa_simple_new(server_.c_str(), "recorder", PA_STREAM_RECORD, "lexavo_null.monitor", "monitor", &spec,
+    simple_ = pa_simple_new(server_.c_str(), "recorder", PA_STREAM_RECORD, "lexavo_null.monitor", "monitor", &sampleSpec,
                             nullptr, &attr, &err);
     if (!simple_) return;
     ready_ = true;
