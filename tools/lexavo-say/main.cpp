@@ -9,6 +9,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "speech/host.h"
 #include "speech/speech_client.h"
@@ -96,8 +97,7 @@ int main(int argc, char** argv) {
     std::optional<std::string> voice, file;
     int rate = 0, mode = 0;
     bool rateGiven = false;
-    std::string text;
-    bool haveText = false;
+    std::vector<std::string> words;  // the text, when given on the command line
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -128,12 +128,11 @@ int main(int argc, char** argv) {
             if (!v) return Fail("-w needs a file name");
             file = v;
         } else if (arg == "--") {
-            for (++i; i < argc; ++i) text += (haveText ? " " : "") + std::string(argv[i]), haveText = true;
+            while (++i < argc) words.emplace_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Fail("unknown option " + arg + " (see --help)");
         } else {
-            text += (haveText ? " " : "") + arg;
-            haveText = true;
+            words.push_back(arg);
         }
     }
 
@@ -150,7 +149,15 @@ int main(int argc, char** argv) {
     if (voice && !client.SelectVoice(&speech.record, voice->c_str()))
         return Fail("no voice named \"" + *voice + "\" (see --list)");
     if (rateGiven && !client.SetRate(&speech.record, rate)) return Fail("the rate could not be set");
-    if (!haveText) text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    std::string text;
+    if (words.empty()) {
+        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        for (const auto& word : words) {
+            if (!text.empty()) text += ' ';
+            text += word;
+        }
+    }
 
     if (file) {
         if (!client.SpeakToFile(&speech.record, mode, text.c_str(), file->c_str())) return Fail(WhyNoFile(*file, mode));
