@@ -35,7 +35,8 @@ bool Speak(ETextToSpeech* object, std::int32_t mode, const char* text, std::opti
             if (found) object->state->eventTarget = reinterpret_cast<sp::WindowObject*>(found);
         }
     }
-    sp::HRESULT hr = sp::S_OK;
+    sp::HRESULT& hr = object->state->lastResult;
+    hr = sp::S_OK;
     if (mode != kModeNothing) {
         static constexpr sp::DWORD kFlags[] = {sp::SPF_ASYNC, sp::SPF_ASYNC | sp::SPF_IS_FILENAME,
                                                sp::SPF_ASYNC | sp::SPF_IS_XML};
@@ -44,6 +45,10 @@ bool Speak(ETextToSpeech* object, std::int32_t mode, const char* text, std::opti
     }
     if (waitMs && *waitMs != 0) voice->WaitUntilDone(*waitMs < 0 ? sp::INFINITE : static_cast<sp::ULONG>(*waitMs));
     return sp::SUCCEEDED(hr);
+}
+
+sp::HRESULT LastResult(const ETextToSpeech* object) {
+    return VoiceOf(object) ? object->state->lastResult : sp::S_OK;
 }
 
 bool Stop(ETextToSpeech* object) {

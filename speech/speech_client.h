@@ -45,6 +45,8 @@ public:
     bool Stop(ETextToSpeech* object) const;
     bool SetRate(ETextToSpeech* object, std::int32_t rate) const;
     bool SpeakToFile(ETextToSpeech* object, std::int32_t mode, const char* text, const char* filePath) const;
+    // Not a host command: why the latest Speak or SpeakToFile failed (see speech::LastResult).
+    sp::HRESULT LastResult(const ETextToSpeech* object) const { return speech::LastResult(object); }
 
 private:
     ArgRecord Call(CommandIndex index, std::initializer_list<ArgRecord> args) const;

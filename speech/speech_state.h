@@ -17,6 +17,7 @@ struct VoiceHolder {
 struct SpeechState {
     VoiceHolder* voiceHolder;
     sp::WindowObject* eventTarget;  // not owned
+    sp::HRESULT lastResult = sp::S_OK;  // of the latest Speak or SpeakToFile
 };
 
 // The voice of an initialised object, else null.

@@ -1,5 +1,5 @@
 // Speaking into a wave file.
-#include <cstdio>
+#include <string_view>
 
 #include "platform/speech/text_codec.h"
 #include "speech/speech_platform.h"
@@ -37,19 +37,27 @@ bool SpeakToFile(ETextToSpeech* object, std::int32_t mode, const char* text, con
     if (!voice) return false;
     if (mode < kModePlainText || mode > kModeNothing) return false;
     SpeechPlatform& platform = Platform();
-    bool spoken = true;
+    sp::HRESULT& result = object->state->lastResult;
+    result = sp::S_OK;
     {
         HeldForFile held{voice};
         voice->GetOutputStream(&held.previous);
         sp::GUID formatId = sp::GUID_NULL;
         if (held.previous) held.previous->GetFormat(&formatId, &held.waveFormat);
 
-        const std::u16string widePath = sp::Utf8ToUtf16(filePath ? filePath : "");
-        if (sp::FAILED(platform.CoCreateInstance(sp::CLSID_SpStream, nullptr, sp::CLSCTX_ALL_LOCAL, sp::IID_ISpStream,
-                                                 reinterpret_cast<void**>(&held.stream))))
+        // Exactly the caller's bytes: a path that is not UTF-8 would be bound under another name.
+        const std::string_view pathBytes = filePath ? filePath : "";
+        const std::u16string widePath = sp::Utf8ToUtf16(pathBytes);
+        if (sp::Utf16ToUtf8(widePath) != pathBytes) {
+            result = sp::ToHresult(sp::Status::InvalidName);
             return false;
-        if (sp::FAILED(held.stream->BindToFile(widePath.c_str(), sp::SPFM_CREATE_ALWAYS, &formatId, held.waveFormat,
-                                               sp::SPFEI_ALL_EVENTS))) {
+        }
+        result = platform.CoCreateInstance(sp::CLSID_SpStream, nullptr, sp::CLSCTX_ALL_LOCAL, sp::IID_ISpStream,
+                                           reinterpret_cast<void**>(&held.stream));
+        if (sp::FAILED(result)) return false;
+        result = held.stream->BindToFile(widePath.c_str(), sp::SPFM_CREATE_ALWAYS, &formatId, held.waveFormat,
+                                         sp::SPFEI_ALL_EVENTS);
+        if (sp::FAILED(result)) {
             held.stream->Release();
             held.stream = nullptr;
             return false;
@@ -58,16 +66,17 @@ bool SpeakToFile(ETextToSpeech* object, std::int32_t mode, const char* text, con
         held.redirected = true;
         if (mode != kModeNothing) {
             static constexpr sp::DWORD kFlags[] = {0, sp::SPF_IS_FILENAME, sp::SPF_IS_XML};
-            // A raised error leaves through `held`, which gives the output back first.
+            // A raised error leaves through `held`, which gives the output back first; the
+            // stream, never closed, then leaves the path as it was.
             const WideText wide(text);
-            spoken = sp::SUCCEEDED(voice->Speak(wide.Get(), kFlags[mode], nullptr));
+            result = voice->Speak(wide.Get(), kFlags[mode], nullptr);
         }
         held.RestoreOutput();
+        // Only a complete file takes the path's place; one without the speech asked for is
+        // dropped at the release, and an existing file stays as it was.
+        if (sp::SUCCEEDED(result)) result = held.stream->Close();
     }
-    // The stream is released: the file is complete. A file without the speech asked for is
-    // not left behind as if it had succeeded.
-    if (!spoken) std::remove(filePath);
-    return spoken;
+    return sp::SUCCEEDED(result);
 }
 
 }  // namespace lexavo::speech

@@ -37,9 +37,13 @@ HRESULT SpStream::BindToFile(const WCHAR* fileName, SPFILEMODE mode, const GUID*
     if (mode != SPFM_CREATE_ALWAYS && mode != SPFM_CREATE) return E_INVALIDARG;
     AudioFormat format;
     if (const HRESULT hr = AudioFormatFromWave(formatId, waveFormat, &format); FAILED(hr)) return hr;
+    // Exactly the name given: one that does not convert is refused, never written as another.
+    const std::u16string_view wide(fileName, WideLength(fileName));
+    const std::string path = Utf16ToUtf8(wide);
+    if (Utf8ToUtf16(path) != wide) return ToHresult(Status::InvalidName);
     std::lock_guard lock(mutex_);
     if (bound_) return SPERR_ALREADY_INITIALIZED;
-    const HRESULT hr = writer_.Create(Utf16ToUtf8(fileName), mode == SPFM_CREATE_ALWAYS, format);
+    const HRESULT hr = writer_.Create(path, mode == SPFM_CREATE_ALWAYS, format);
     if (FAILED(hr)) return hr;
     format_ = format;
     bound_ = true;
@@ -67,7 +71,11 @@ HRESULT SpStream::Write(const std::int16_t* samples, std::size_t count) {
     return writer_.Write(samples, count);
 }
 
-HRESULT SpStream::EndUtterance(bool) { return S_OK; }
+// What was written reaches the file now, so that a full disk fails the Speak that wrote it.
+HRESULT SpStream::EndUtterance(bool) {
+    std::lock_guard lock(mutex_);
+    return writer_.Flush();
+}
 
 void SpStream::Abort() {}
 

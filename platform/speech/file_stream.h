@@ -1,4 +1,5 @@
-// The platform's stream object: a RIFF/WAVE file bound by path.
+// The platform's stream object: a RIFF/WAVE file bound by path. The file takes the path's
+// place only at Close, once complete; a stream released without Close leaves the path as it was.
 #pragma once
 
 #include <mutex>
@@ -29,7 +30,7 @@ public:
 
 private:
     friend class RefCounted<SpStream>;
-    ~SpStream() = default;  // the writer completes the file
+    ~SpStream() = default;  // an unclosed file is discarded with the writer
 
     std::mutex mutex_;
     WaveFileWriter writer_;

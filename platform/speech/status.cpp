@@ -13,8 +13,10 @@ HRESULT HresultFromErrno(int err) {
         case EACCES:
         case EPERM:
         case EROFS:
-        case EISDIR:
         case ETXTBSY: return E_ACCESSDENIED;
+        case EISDIR: return ToHresult(Status::IsAFolder);
+        case EEXIST: return ToHresult(Status::FileExists);
+        case EFBIG: return ToHresult(Status::FileTooLarge);
         case ENOSPC:
         case EDQUOT: return ToHresult(Status::DiskFull);
         case ENAMETOOLONG:
@@ -37,9 +39,11 @@ std::string StatusMessage(HRESULT hr) {
         case Status::InvalidArg: return "invalid argument";
         case Status::AccessDenied: return "access denied";
         case Status::FileNotFound: return "file not found";
-        case Status::PathNotFound: return "folder not found";
-        case Status::DiskFull: return "disk full";
+        case Status::PathNotFound: return "the folder does not exist";
+        case Status::FileExists: return "a file of that name exists";
+        case Status::DiskFull: return "the disk is full";
         case Status::InvalidName: return "the file name is not valid";
+        case Status::FileTooLarge: return "the file is larger than the file system allows";
         case Status::NoUnicodeTranslation: return "text cannot be converted";
         case Status::NoAggregation: return "aggregation not supported";
         case Status::ClassNotRegistered: return "class not registered (the speech engine is not available)";
@@ -52,6 +56,12 @@ std::string StatusMessage(HRESULT hr) {
         case Status::MalformedMarkup: return "malformed markup";
         case Status::AudioUnavailable: return "the audio output is not available";
         case Status::EngineFailed: return "the speech engine failed";
+        case Status::IsAFolder: return "it is a folder";
+        case Status::NotARegularFile: return "it is not a regular file (a device, a pipe or a socket)";
+        case Status::ReadOnlyFile: return "the file is read-only";
+        case Status::DanglingLink: return "it is a link to a file that does not exist";
+        case Status::WaveTooLong: return "the audio is longer than a wave file can hold (4 GiB)";
+        case Status::TextFileTooLarge: return "the text file is larger than 32 MiB";
     }
     char buf[48];
     std::snprintf(buf, sizeof buf, "error 0x%08X", static_cast<unsigned>(hr));

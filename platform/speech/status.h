@@ -23,8 +23,10 @@ enum class Status : HRESULT {
     AccessDenied = static_cast<HRESULT>(0x80070005u),
     FileNotFound = HresultFromWin32(2),
     PathNotFound = HresultFromWin32(3),
+    FileExists = HresultFromWin32(80),
     DiskFull = HresultFromWin32(112),
     InvalidName = HresultFromWin32(123),
+    FileTooLarge = HresultFromWin32(223),
     NoUnicodeTranslation = HresultFromWin32(1113),
     NoAggregation = static_cast<HRESULT>(0x80040110u),
     ClassNotRegistered = static_cast<HRESULT>(0x80040154u),
@@ -38,6 +40,12 @@ enum class Status : HRESULT {
     MalformedMarkup = static_cast<HRESULT>(0x80045100u),
     AudioUnavailable = static_cast<HRESULT>(0x80045101u),
     EngineFailed = static_cast<HRESULT>(0x80045102u),
+    IsAFolder = static_cast<HRESULT>(0x80045103u),
+    NotARegularFile = static_cast<HRESULT>(0x80045104u),
+    ReadOnlyFile = static_cast<HRESULT>(0x80045105u),
+    DanglingLink = static_cast<HRESULT>(0x80045106u),
+    WaveTooLong = static_cast<HRESULT>(0x80045107u),
+    TextFileTooLarge = static_cast<HRESULT>(0x80045108u),
 };
 
 constexpr HRESULT ToHresult(Status s) { return static_cast<HRESULT>(s); }

@@ -1,9 +1,5 @@
 #include "platform/speech/voice.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <new>
@@ -12,6 +8,7 @@
 #include "platform/speech/pulse_output.h"
 #include "platform/speech/settings.h"
 #include "platform/speech/text_codec.h"
+#include "platform/speech/text_file.h"
 #include "platform/speech/voice_tokens.h"
 
 namespace lexavo::sp {
@@ -32,39 +29,6 @@ struct SpVoice::NotifySlot {
     std::shared_ptr<ThreadPoster> poster;
     std::atomic<bool> active{true};
 };
-
-namespace {
-
-// Reads a text file for SPF_IS_FILENAME; the bytes are taken as UTF-8.
-HRESULT ReadTextFile(const std::string& path, std::string* out) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return HresultFromErrno(errno);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return S_ISDIR(st.st_mode) ? E_ACCESSDENIED : E_INVALIDARG;
-    }
-    out->clear();
-    char buf[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const HRESULT hr = HresultFromErrno(errno);
-            ::close(fd);
-            return hr;
-        }
-        out->append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (out->compare(0, 3, "\xEF\xBB\xBF") == 0) out->erase(0, 3);
-    // Invalid bytes become U+FFFD, as for every other text.
-    *out = Utf16ToUtf8(Utf8ToUtf16(*out));
-    return S_OK;
-}
-
-}  // namespace
 
 HRESULT CreateSpVoice(std::unique_ptr<TtsEngine> engine, REFIID iid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -243,7 +207,10 @@ HRESULT SpVoice::GetRate(LONG* rate) {
 
 HRESULT SpVoice::TextForRequest(const WCHAR* text, DWORD flags, std::string* utf8) {
     if (flags & SPF_IS_FILENAME) {
-        if (const HRESULT hr = ReadTextFile(Utf16ToUtf8(text), utf8); FAILED(hr)) return hr;
+        const std::u16string_view wide(text, WideLength(text));
+        const std::string path = Utf16ToUtf8(wide);
+        if (Utf8ToUtf16(path) != wide) return ToHresult(Status::InvalidName);  // never another file's name
+        if (const HRESULT hr = ReadTextFile(path, utf8); FAILED(hr)) return hr;
     } else {
         *utf8 = Utf16ToUtf8(std::u16string_view(text, WideLength(text)));
     }

@@ -1,7 +1,6 @@
 #include "platform/speech/wave_file_writer.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,8 +21,7 @@ void PutLe16(std::uint8_t* p, std::uint16_t v) {
 }
 
 void BuildHeader(std::uint8_t* h, const AudioFormat& f, std::uint64_t dataBytes) {
-    // RIFF sizes are 32-bit; a longer file keeps the largest size it can state.
-    const std::uint32_t data = dataBytes > 0xFFFFFFFFull - 36 ? 0xFFFFFFFFu - 36 : static_cast<std::uint32_t>(dataBytes);
+    const auto data = static_cast<std::uint32_t>(dataBytes);  // at most kWaveMaxDataBytes
     const std::uint16_t blockAlign = static_cast<std::uint16_t>(f.channels * f.bitsPerSample / 8);
     std::memcpy(h, "RIFF", 4);
     PutLe32(h + 4, 36 + data);
@@ -41,23 +39,9 @@ void BuildHeader(std::uint8_t* h, const AudioFormat& f, std::uint64_t dataBytes)
 
 }  // namespace
 
-WaveFileWriter::~WaveFileWriter() { Finish(); }
-
 HRESULT WaveFileWriter::Create(const std::string& path, bool replaceExisting, const AudioFormat& format) {
-    if (fd_ >= 0) return SPERR_ALREADY_INITIALIZED;
-    if (path.empty() || path.find('\0') != std::string::npos) return ToHresult(Status::InvalidName);
-    struct stat st {};
-    const bool existed = ::stat(path.c_str(), &st) == 0;
-    if (existed) {
-        if (!replaceExisting) return HresultFromWin32(80);  // ERROR_FILE_EXISTS
-        if (S_ISDIR(st.st_mode)) return E_ACCESSDENIED;
-        // A file without any write permission is read-only, also for the superuser.
-        if (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) return E_ACCESSDENIED;
-    }
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (replaceExisting ? O_TRUNC : O_EXCL);
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) return HresultFromErrno(errno);
-    fd_ = fd;
+    if (file_.IsOpen()) return SPERR_ALREADY_INITIALIZED;
+    if (const HRESULT hr = file_.Open(path, replaceExisting); FAILED(hr)) return hr;
     format_ = format;
     dataBytes_ = 0;
     error_ = S_OK;
@@ -66,9 +50,7 @@ HRESULT WaveFileWriter::Create(const std::string& path, bool replaceExisting, co
     std::uint8_t header[kHeaderBytes];
     BuildHeader(header, format_, 0);
     if (const HRESULT hr = WriteAll(header, sizeof header); FAILED(hr)) {
-        ::close(fd_);
-        fd_ = -1;
-        if (!existed) ::unlink(path.c_str());
+        file_.Discard();
         return hr;
     }
     return S_OK;
@@ -77,7 +59,7 @@ HRESULT WaveFileWriter::Create(const std::string& path, bool replaceExisting, co
 HRESULT WaveFileWriter::WriteAll(const void* data, std::size_t size) {
     const auto* p = static_cast<const std::uint8_t*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(fd_, p, size);
+        const ssize_t n = ::write(file_.Fd(), p, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return HresultFromErrno(errno);
@@ -88,18 +70,20 @@ HRESULT WaveFileWriter::WriteAll(const void* data, std::size_t size) {
     return S_OK;
 }
 
-HRESULT WaveFileWriter::FlushBuffer() {
-    if (buffer_.empty()) return S_OK;
+HRESULT WaveFileWriter::Flush() {
+    if (!file_.IsOpen()) return SPERR_UNINITIALIZED;
+    if (FAILED(error_) || buffer_.empty()) return error_;
     const HRESULT hr = WriteAll(buffer_.data(), buffer_.size());
     buffer_.clear();
-    return hr;
+    return error_ = hr;
 }
 
 HRESULT WaveFileWriter::Write(const std::int16_t* samples, std::size_t count) {
-    if (fd_ < 0) return SPERR_UNINITIALIZED;
+    if (!file_.IsOpen()) return SPERR_UNINITIALIZED;
     if (FAILED(error_)) return error_;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(samples);
     std::size_t size = count * sizeof(std::int16_t);
+    if (size > maxDataBytes_ - dataBytes_) return error_ = ToHresult(Status::WaveTooLong);
     dataBytes_ += size;
     while (size > 0) {
         const std::size_t room = kBufferBytes - buffer_.size();
@@ -108,22 +92,27 @@ HRESULT WaveFileWriter::Write(const std::int16_t* samples, std::size_t count) {
         bytes += take;
         size -= take;
         if (buffer_.size() == kBufferBytes)
-            if (const HRESULT hr = FlushBuffer(); FAILED(hr)) return error_ = hr;
+            if (const HRESULT hr = Flush(); FAILED(hr)) return hr;
     }
     return S_OK;
 }
 
 HRESULT WaveFileWriter::Finish() {
-    if (fd_ < 0) return S_OK;
-    HRESULT hr = FAILED(error_) ? error_ : FlushBuffer();
+    if (!file_.IsOpen()) return SPERR_UNINITIALIZED;
+    HRESULT hr = Flush();
     if (SUCCEEDED(hr)) {
         std::uint8_t header[kHeaderBytes];
         BuildHeader(header, format_, dataBytes_);
-        if (::pwrite(fd_, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) hr = HresultFromErrno(errno);
+        const ssize_t n = ::pwrite(file_.Fd(), header, sizeof header, 0);
+        if (n != static_cast<ssize_t>(sizeof header)) hr = n < 0 ? HresultFromErrno(errno) : ToHresult(Status::DiskFull);
     }
-    if (::close(fd_) != 0 && SUCCEEDED(hr)) hr = HresultFromErrno(errno);
-    fd_ = -1;
-    return hr;
+    if (FAILED(hr)) {
+        file_.Discard();
+        return hr;
+    }
+    return file_.Commit();
 }
+
+void WaveFileWriter::Discard() { file_.Discard(); }
 
 }  // namespace lexavo::sp

@@ -63,7 +63,10 @@ public:
                                 " interest=" + Hex(interest));
         return platform_.bindResult;
     }
-    sp::HRESULT Close() override { return sp::S_OK; }
+    sp::HRESULT Close() override {
+        platform_.log.push_back("Stream.Close");
+        return platform_.closeResult;
+    }
 };
 
 class FakeTokenObject final : public FakeObject<sp::ISpObjectToken> {

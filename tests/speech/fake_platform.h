@@ -25,6 +25,7 @@ public:
     std::vector<FakeToken> tokens;
     sp::HRESULT createVoiceResult = sp::S_OK;
     sp::HRESULT createStreamResult = sp::S_OK;
+    sp::HRESULT closeResult = sp::S_OK;
     sp::HRESULT setIdResult = sp::S_OK;
     sp::HRESULT enumTokensResult = sp::S_OK;
     sp::HRESULT getCountResult = sp::S_OK;

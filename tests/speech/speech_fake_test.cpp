@@ -242,7 +242,8 @@ TEST_F(SpeechFake, SpeakToFileRedirectsSpeaksAndGivesTheOutputBackInOrder) {
             "Voice.SetOutput stream 1",
         };
         if (!c.speak.empty()) expected.push_back(c.speak);
-        for (const char* tail : {"Voice.SetOutput previous 1", "CoTaskMemFree", "Output.Release", "Stream.Release"})
+        for (const char* tail :
+             {"Voice.SetOutput previous 1", "Stream.Close", "CoTaskMemFree", "Output.Release", "Stream.Release"})
             expected.push_back(tail);
         EXPECT_EQ(fake.log, expected) << c.mode;
     }
@@ -267,17 +268,43 @@ TEST_F(SpeechFake, SpeakToFileThatCannotBindTouchesNoOutput) {
     EXPECT_TRUE(fake.Calls("Voice.SetOutput").empty());
 }
 
-TEST_F(SpeechFake, SpeakToFileReportsAFailedSpeakAndRemovesTheFileItMade) {
+TEST_F(SpeechFake, SpeakToFileMakesTheFileOnlyWhenEverythingSucceeded) {
     ConstructReady();
-    test::TempDir dir;
-    const std::string path = dir.Write("made.wav", "RIFF....");  // what the binding created
-    fake.speakResult = ToHresult(sp::Status::MalformedMarkup);
-    EXPECT_FALSE(SpeakToFile(&object, 2, "<speak>", path.c_str()));
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_TRUE(fake.Has("Voice.SetOutput previous 1"));
+    const sp::HRESULT kMarkup = ToHresult(sp::Status::MalformedMarkup), kFull = ToHresult(sp::Status::DiskFull),
+                      kName = ToHresult(sp::Status::InvalidName);
+    const struct {
+        const char* name;
+        sp::HRESULT speak;
+        sp::HRESULT close;
+        const char* path;
+        bool result;
+        sp::HRESULT lastResult;
+        bool bound, closed;
+    } cases[] = {
+        {"success", sp::S_OK, sp::S_OK, "/tmp/x.wav", true, sp::S_OK, true, true},
+        // The stream is released unclosed: it drops its file and the path stays as it was.
+        {"failed speak", kMarkup, sp::S_OK, "/tmp/x.wav", false, kMarkup, true, false},
+        {"file not completed", sp::S_OK, kFull, "/tmp/x.wav", false, kFull, true, true},
+        {"path not UTF-8", sp::S_OK, sp::S_OK, "/tmp/a\xff.wav", false, kName, false, false},
+    };
+    for (const auto& c : cases) {
+        fake.Clear();
+        fake.speakResult = c.speak;
+        fake.closeResult = c.close;
+        EXPECT_EQ(SpeakToFile(&object, 2, "<speak/>", c.path), c.result) << c.name;
+        EXPECT_EQ(LastResult(&object), c.lastResult) << c.name;
+        EXPECT_EQ(fake.Calls("Stream.BindToFile").size(), c.bound ? 1u : 0u) << c.name;
+        EXPECT_EQ(fake.Has("Stream.Close"), c.closed) << c.name;
+        if (c.bound) {
+            EXPECT_TRUE(fake.Has("Voice.SetOutput previous 1")) << c.name;
+        }
+        EXPECT_EQ(fake.log.back(), c.bound ? "Stream.Release" : "Output.Release") << c.name;
+    }
     // Mode 3 speaks nothing and stays a success.
     fake.Clear();
-    EXPECT_TRUE(SpeakToFile(&object, 3, "<speak>", path.c_str()));
+    fake.speakResult = kMarkup;
+    fake.closeResult = sp::S_OK;
+    EXPECT_TRUE(SpeakToFile(&object, 3, "<speak>", "/tmp/x.wav"));
 }
 
 TEST_F(SpeechFake, OutOfMemoryIsRaisedAfterTheOutputIsGivenBackAndAllIsReleased) {

@@ -103,15 +103,20 @@ TEST_F(SpeechReal, SpeakingIntoAFileGivesAValidSpokenWaveAndTheOutputComesBack) 
     ASSERT_EQ(VoiceOf(&object)->GetOutputStream(output.Put()), sp::S_OK);
     EXPECT_FALSE(output.As<sp::ISpStream>(sp::IID_ISpStream)) << "the voice speaks to its audio output again";
 
-    // Mode 3 leaves an empty but valid file; a failed speak leaves none.
+    // Mode 3 leaves an empty but valid file; a failed speak leaves the file before it as it
+    // was, and nothing else.
     ASSERT_TRUE(SpeakToFile(&object, 3, "ignored", path.c_str()));
     EXPECT_TRUE(test::ReadWav(path).valid);
     EXPECT_TRUE(test::ReadWav(path).samples.empty());
     EXPECT_FALSE(SpeakToFile(&object, 2, "<speak>broken", path.c_str()));
-    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(LastResult(&object), sp::ToHresult(sp::Status::MalformedMarkup));
     EXPECT_FALSE(SpeakToFile(&object, 1, dir.File("missing.txt").c_str(), path.c_str()));
-    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(LastResult(&object), sp::ToHresult(sp::Status::FileNotFound));
+    EXPECT_TRUE(test::ReadWav(path).valid);
+    EXPECT_TRUE(test::ReadWav(path).samples.empty());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     EXPECT_FALSE(SpeakToFile(&object, 0, "x", dir.File("no/folder.wav").c_str()));
+    EXPECT_EQ(LastResult(&object), sp::ToHresult(sp::Status::PathNotFound));
     EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
 }
 

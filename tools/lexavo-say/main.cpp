@@ -1,6 +1,4 @@
 // lexavo-say: list the voices, choose one, and speak a text aloud or into a WAV file.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,12 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/speech/markup.h"
+#include "platform/speech/status.h"
+#include "platform/speech/text_file.h"
 #include "speech/host.h"
 #include "speech/speech_client.h"
 
 namespace {
 
 using namespace lexavo::speech;
+namespace sp = lexavo::sp;
 
 constexpr const char* kUsage =
     "usage: lexavo-say --list\n"
@@ -33,6 +35,7 @@ constexpr const char* kUsage =
     "  -m MODE         0 plain text (default), 1 TEXT names a UTF-8 text file to read,\n"
     "                  2 SSML markup, 3 nothing is spoken\n"
     "  -w FILE.wav     write a RIFF/WAVE file instead of playing; an existing file is replaced\n"
+    "                  once the new one is complete, and stays as it was on any failure\n"
     "  -h, --help      this text\n"
     "\n"
     "Voices are the files in voices/ beside this program. The exit status is 0 on success\n"
@@ -65,21 +68,16 @@ std::optional<int> ParseInt(const char* text) {
     return static_cast<int>(v);
 }
 
-// Names why rendering into `path` failed: the file could not be bound, or speaking failed
-// (the platform then leaves no file behind).
-std::string WhyNoFile(const std::string& path, int mode) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return path + " is a folder";
-        if ((st.st_mode & 0222) == 0) return path + " is read-only";
+// The fault in the input of modes 1 and 2, named before anything is spoken or written.
+std::optional<std::string> InputFault(int mode, const std::string& text) {
+    if (mode == 1) {
+        std::string content;
+        if (const sp::HRESULT hr = sp::ReadTextFile(text, &content); sp::FAILED(hr))
+            return "cannot read the text file " + text + ": " + sp::StatusMessage(hr);
+    } else if (mode == 2 && sp::FAILED(sp::ValidateMarkup(text))) {
+        return "the markup is malformed";
     }
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    if (::stat(folder.c_str(), &st) != 0) return "folder " + folder + " does not exist";
-    if (!S_ISDIR(st.st_mode)) return folder + " is not a folder";
-    if (mode == 2) return "the markup is malformed; " + path + " was not written";
-    if (mode == 1) return "the text file cannot be read; " + path + " was not written";
-    return "cannot write " + path;
+    return std::nullopt;
 }
 
 // Frees the record after Destruct, whatever path main takes.
@@ -159,11 +157,13 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (const auto fault = InputFault(mode, text)) return Fail(*fault + (file ? "; " + *file + " was not written" : ""));
     if (file) {
-        if (!client.SpeakToFile(&speech.record, mode, text.c_str(), file->c_str())) return Fail(WhyNoFile(*file, mode));
+        if (!client.SpeakToFile(&speech.record, mode, text.c_str(), file->c_str()))
+            return Fail(*file + " was not written: " + sp::StatusMessage(client.LastResult(&speech.record)));
         return 0;
     }
     if (!client.Speak(&speech.record, mode, text.c_str(), -1))
-        return Fail(mode == 2 ? "the markup is malformed" : mode == 1 ? "the text file cannot be read" : "speaking failed");
+        return Fail("speaking failed: " + sp::StatusMessage(client.LastResult(&speech.record)));
     return 0;
 }

@@ -51,6 +51,7 @@ protected:
             const HRESULT result = voice_->Speak(text.c_str(), flags, nullptr);
             if (hr) *hr = result;
             voice_->SetOutput(nullptr, TRUE);
+            stream->Close();
         }
         return test::ReadWav(path);
     }
@@ -141,6 +142,7 @@ TEST_F(RealVoice, AsynchronousSpeakReturnsLongBeforeTheRenderEnds) {
     ASSERT_EQ(voice_->WaitUntilDone(INFINITE), S_OK);
     const auto done = std::chrono::steady_clock::now();
     voice_->SetOutput(nullptr, TRUE);
+    EXPECT_EQ(stream->Close(), S_OK);
     stream.Reset();
     const auto wav = test::ReadWav(path);
     ASSERT_TRUE(wav.valid);
@@ -161,6 +163,7 @@ TEST_F(RealVoice, HugeAndBrokenTextsNeitherCrashNorHang) {
     ASSERT_EQ(voice_->Speak(nullptr, SPF_PURGEBEFORESPEAK, nullptr), S_OK);
     EXPECT_EQ(voice_->WaitUntilDone(0), S_OK);
     voice_->SetOutput(nullptr, TRUE);
+    EXPECT_EQ(stream->Close(), S_OK);
     stream.Reset();
     EXPECT_TRUE(test::ReadWav(path).valid);
 }

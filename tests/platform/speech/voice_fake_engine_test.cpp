@@ -241,7 +241,8 @@ TEST_F(VoiceQueue, BadRequestsAreRefusedBeforeAnythingIsQueued) {
         {"null text", u"", true, SPF_ASYNC, E_POINTER},
         {"malformed markup", u"<speak>open", false, SPF_ASYNC | SPF_IS_XML, ToHresult(Status::MalformedMarkup)},
         {"missing file", Utf8ToUtf16(files.File("none.txt")), false, SPF_IS_FILENAME, ToHresult(Status::FileNotFound)},
-        {"folder as file", Utf8ToUtf16(files.Path()), false, SPF_IS_FILENAME, E_ACCESSDENIED},
+        {"folder as file", Utf8ToUtf16(files.Path()), false, SPF_IS_FILENAME, ToHresult(Status::IsAFolder)},
+        {"file name that does not convert", u"a\xD800.txt", false, SPF_IS_FILENAME, ToHresult(Status::InvalidName)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(voice_->Speak(c.nullText ? nullptr : c.text.c_str(), c.flags, nullptr), c.expected) << c.name;
