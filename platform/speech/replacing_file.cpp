@@ -111,7 +111,9 @@ HRESULT ReplacingFile::Open(const std::string& target, bool replaceExisting) {
         if (!S_ISREG(st.st_mode)) return ToHresult(Status::NotARegularFile);
         if (!replaceExisting) return ToHresult(Status::FileExists);
         // A file without any write permission is read-only, also for the superuser.
-        if ((st.st_mode & 0222) == 0 || ::access(real.c_str(), W_OK) != 0) return ToHresult(Status::ReadOnlyFile);
+        if ((st.st_mode & 0222) == 0) return ToHresult(Status::ReadOnlyFile);
+        if (::access(real.c_str(), W_OK) != 0)
+            return errno == EROFS ? ToHresult(Status::WriteProtected) : ToHresult(Status::ReadOnlyFile);
     }
 
     const std::string folder = FolderOf(real);

@@ -12,8 +12,8 @@ HRESULT HresultFromErrno(int err) {
         case ENOTDIR: return ToHresult(Status::PathNotFound);
         case EACCES:
         case EPERM:
-        case EROFS:
         case ETXTBSY: return E_ACCESSDENIED;
+        case EROFS: return ToHresult(Status::WriteProtected);
         case EISDIR: return ToHresult(Status::IsAFolder);
         case EEXIST: return ToHresult(Status::FileExists);
         case EFBIG: return ToHresult(Status::FileTooLarge);
@@ -40,6 +40,7 @@ std::string StatusMessage(HRESULT hr) {
         case Status::AccessDenied: return "access denied";
         case Status::FileNotFound: return "file not found";
         case Status::PathNotFound: return "the folder does not exist";
+        case Status::WriteProtected: return "the file system is read-only";
         case Status::FileExists: return "a file of that name exists";
         case Status::DiskFull: return "the disk is full";
         case Status::InvalidName: return "the file name is not valid";
@@ -52,7 +53,7 @@ std::string StatusMessage(HRESULT hr) {
         case Status::SpAlreadyInitialized: return "the object is already initialised";
         case Status::SpUnsupportedFormat: return "unsupported audio format";
         case Status::SpInvalidFlags: return "invalid flags";
-        case Status::SpNotFound: return "not found";
+        case Status::SpNotFound: return "the voice or value asked for was not found";
         case Status::MalformedMarkup: return "malformed markup";
         case Status::AudioUnavailable: return "the audio output is not available";
         case Status::EngineFailed: return "the speech engine failed";

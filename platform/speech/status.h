@@ -23,6 +23,7 @@ enum class Status : HRESULT {
     AccessDenied = static_cast<HRESULT>(0x80070005u),
     FileNotFound = HresultFromWin32(2),
     PathNotFound = HresultFromWin32(3),
+    WriteProtected = HresultFromWin32(19),
     FileExists = HresultFromWin32(80),
     DiskFull = HresultFromWin32(112),
     InvalidName = HresultFromWin32(123),
