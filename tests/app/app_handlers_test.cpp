@@ -1,7 +1,6 @@
 // Reading aloud, the rate slider and wave-file generation: the handlers in the running
 // program on a private X server, with a recording speech platform or the real one.
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "platform/speech/settings.h"
 #include "tests/speech/fake_platform.h"
 #include "tests/support/modal_closer.h"
+#include "tests/support/private_mounts.h"
 #include "tests/support/qt_wait.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wav_file.h"
@@ -277,8 +277,7 @@ TEST_F(Handlers, APlainFileNamedSoundMakesEveryClickFailAndStaysUntouched) {
 
 TEST_F(Handlers, AReadOnlyProgramFolderMakesGenerationFail) {
     // A read-only bind mount of the program's folder in a mount namespace of this process.
-    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-        GTEST_SKIP() << "no private mount namespace here";
+    if (!test::EnterPrivateMountNamespace()) GTEST_SKIP() << "no private mount namespace here";
     const std::string folder = sp::ProgramFolder();
     ASSERT_EQ(::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr), 0);
     ASSERT_EQ(::mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr), 0);

@@ -6,8 +6,14 @@
 # Arguments: the lexavo-say program.
 set -u
 say=$(realpath "$1")
-if [ "$(id -u)" -eq 0 ] && [ -z "${LEXAVO_FILES_TEST_NS:-}" ] && unshare -m true 2>/dev/null; then
-  LEXAVO_FILES_TEST_NS=1 exec unshare -m --propagation private bash "$0" "$@"
+if [ "$(id -u)" -eq 0 ] && [ -z "${LEXAVO_FILES_TEST_NS:-}" ]; then
+  # In a chroot "/" is no mount point and cannot be made private; there the mounts must be
+  # private already, or ours would show outside.
+  if unshare -m true 2>/dev/null; then
+    LEXAVO_FILES_TEST_NS=1 exec unshare -m --propagation private bash "$0" "$@"
+  elif ! grep -q ' shared:' /proc/self/mountinfo && unshare -m --propagation unchanged true 2>/dev/null; then
+    LEXAVO_FILES_TEST_NS=1 exec unshare -m --propagation unchanged bash "$0" "$@"
+  fi
 fi
 work=$(mktemp -d /tmp/lexavo-files-test-XXXXXX)
 cleanup() {
@@ -27,25 +33,26 @@ bad_name=$'a\xff.wav'
 is_wave() { [ "$(head -c 4 "$1" 2>/dev/null)" = RIFF ] && [ "$(head -c 12 "$1" | tail -c 4)" = WAVE ]; }
 temporaries() { find "$@" -maxdepth 1 -name '.*.lexavo-part' 2>/dev/null; }
 private_tmpfs() {  # private_tmpfs SIZE: the current folder becomes a small file system of its own
-  [ -n "${LEXAVO_FILES_TEST_NS:-}" ] || return 1
+  [ -n "${LEXAVO_FILES_TEST_NS:-}" ] || return 2
   mount -t tmpfs -o "size=$1" lexavo-test "$PWD" && cd "$PWD"
 }
 
-# Set-ups: each runs in the row's own empty folder and may refuse (status 1: the row is skipped).
+# Set-ups: each runs in the row's own empty folder; status 2 says it cannot be made here (the
+# row is skipped), any other failure fails the row.
 none() { :; }
 old_file() { printf %s "$old" >t.wav; }
 old_bad_name() { printf %s "$old" >"$bad_name"; }
 fifo() { mkfifo t.wav; }
-device() { mknod t.wav c 1 3 2>/dev/null; }   # the null device, by another name
+device() { mknod t.wav c 1 3 2>/dev/null || return 2; }   # the null device, by another name
 link_to_old() { mkdir real && printf %s "$old" >real/t.wav && ln -s real/t.wav t.wav; }
 dangling_link() { ln -s nowhere.wav t.wav; }
 text_fifo() { old_file && mkfifo in.txt; }
-full_disk() { private_tmpfs 256k && old_file; }
+full_disk() { private_tmpfs 256k || return; old_file; }
 full_at_last_flush() {  # room for the header, not for the audio kept back until the end
-  private_tmpfs 256k && old_file && head -c 8192 /dev/zero >pad &&
-    { head -c 1M /dev/zero >fill 2>/dev/null; rm pad; }
+  private_tmpfs 256k || return
+  old_file && head -c 8192 /dev/zero >pad && { head -c 1M /dev/zero >fill 2>/dev/null; rm pad; }
 }
-read_only_folder() { private_tmpfs 64k && old_file && mount -o remount,ro "$PWD"; }
+read_only_folder() { private_tmpfs 64k || return; old_file && mount -o remount,ro "$PWD"; }
 killed_render() {  # a render killed half-way leaves its temporary file behind
   old_file
   "$say" -w t.wav "$longer" 2>/dev/null &
@@ -68,9 +75,12 @@ row() {
   local dir
   dir=$(mktemp -d "$work/row-XXXXXX")
   cd "$dir" || return
-  if ! "$setup"; then
-    echo "skipped: $name (needs root and a mount namespace)"; skipped=$((skipped + 1)); cd "$work"; return
-  fi
+  "$setup"
+  case $? in
+    0) ;;
+    2) echo "skipped: $name (needs root and a mount namespace)"; skipped=$((skipped + 1)); cd "$work"; return ;;
+    *) echo "FAIL: $name: its set-up failed"; failed=$((failed + 1)); cd "$work"; return ;;
+  esac
   local kind_before names_before
   kind_before=$(stat -c %F "$target" 2>/dev/null)
   names_before=$(ls -A)
