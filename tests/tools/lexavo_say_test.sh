@@ -65,6 +65,8 @@ ok "unknown voice left the file alone" cmp -s text.wav keep.wav
 printf 'old' >readonly.wav && chmod 444 readonly.wav
 ok "a read-only file" one_line_error 'read-only' "$say" -w readonly.wav x
 ok "the read-only file is untouched" [ "$(cat readonly.wav)" = old ]
+ok "huge standard input" one_line_error 'larger than 32 MiB' bash -c "head -c 33554433 /dev/zero | tr '\\0' a | '$say' -w big.wav"
+ok "no file for huge standard input" [ ! -e big.wav ]
 mkdir empty-engine
 ok "engine data missing" one_line_error 'not available' env LEXAVO_ENGINE_DATA="$work/empty-engine" "$say" -w x.wav x
 

@@ -110,6 +110,7 @@ double RenderToFile(ISpVoice* voice, const std::string& text, const std::string&
     voice->SetOutput(stream.Get(), TRUE);
     voice->Speak(Utf8ToUtf16(text).c_str(), 0, nullptr);
     voice->SetOutput(previous.Get(), TRUE);
+    stream->Close();  // the file is on disk and in its place
     stream.Reset();
     return std::chrono::duration<double>(Clock::now() - start).count();
 }

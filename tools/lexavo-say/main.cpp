@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <iterator>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,9 +88,7 @@ struct SpeechObject {
     ~SpeechObject() { client.Destruct(&record); }
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     bool list = false;
     std::optional<std::string> voice, file;
     int rate = 0, mode = 0;
@@ -149,7 +147,12 @@ int main(int argc, char** argv) {
     if (rateGiven && !client.SetRate(&speech.record, rate)) return Fail("the rate could not be set");
     std::string text;
     if (words.empty()) {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        // Bounded like a text file: more would be days of speech, and memory is not.
+        char buf[64 * 1024];
+        while (std::cin.read(buf, sizeof buf) || std::cin.gcount() > 0) {
+            text.append(buf, static_cast<std::size_t>(std::cin.gcount()));
+            if (text.size() > sp::kMaxTextFileBytes) return Fail("standard input is larger than 32 MiB");
+        }
     } else {
         for (const auto& word : words) {
             if (!text.empty()) text += ' ';
@@ -166,4 +169,16 @@ int main(int argc, char** argv) {
     if (!client.Speak(&speech.record, mode, text.c_str(), -1))
         return Fail("speaking failed: " + sp::StatusMessage(client.LastResult(&speech.record)));
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const SpeechError& e) {
+        return Fail(sp::StatusMessage(e.Result()));
+    } catch (const std::bad_alloc&) {
+        return Fail(sp::StatusMessage(sp::E_OUTOFMEMORY));
+    }
 }
