@@ -77,6 +77,20 @@ std::set<std::string> ListVoiceNames() {
     return names;
 }
 
+// The variants ("+f2"), by the file names the library loads them from.
+std::set<std::string> ListVariantNames() {
+    std::set<std::string> names;
+    espeak_VOICE spec{};
+    spec.languages = "variant";
+    const espeak_VOICE** variants = espeak_ListVoices(&spec);
+    for (int i = 0; variants && variants[i]; ++i)
+        if (const char* id = variants[i]->identifier) names.insert(Lower(std::strrchr(id, '/') ? std::strrchr(id, '/') + 1 : id));
+    return names;
+}
+
+// The library would load an <audio> source itself, through a shell; no URI is ever followed.
+int RefuseEveryUri(int, const char*, const char*) { return 1; }
+
 std::string StatusText(espeak_ng_STATUS status) {
     char buf[512] = {};
     espeak_ng_GetStatusCodeMessage(status, buf, sizeof buf);
@@ -175,19 +189,26 @@ HRESULT EspeakAdapter::Start(const std::string& dataPath, std::string* reason) {
         return REGDB_E_CLASSNOTREG;
     }
     espeak_SetSynthCallback(&SynthCallback);
+    espeak_SetUriCallback(&RefuseEveryUri);
     sampleRate_ = espeak_ng_GetSampleRate();
     {
         std::lock_guard names(namesMutex_);
         knownVoices_ = ListVoiceNames();
+        knownVariants_ = ListVariantNames();
     }
     dataPath_ = dataPath;
     started_ = true;
     return S_OK;
 }
 
-bool EspeakAdapter::KnowsVoice(const std::string& voiceName) {
+bool EspeakAdapter::KnowsVoice(std::string_view voiceName) {
+    // The library turns names into file paths and copies variants into small buffers: only
+    // names from its own lists go in.
+    const auto plus = voiceName.find('+');
+    const std::string base = Lower(std::string(voiceName.substr(0, plus)));
     std::lock_guard names(namesMutex_);
-    return knownVoices_.count(Lower(voiceName)) > 0;
+    if (!knownVoices_.count(base)) return false;
+    return plus == std::string_view::npos || knownVariants_.count(Lower(std::string(voiceName.substr(plus + 1)))) > 0;
 }
 
 int EspeakAdapter::SampleRate() {
@@ -198,7 +219,7 @@ int EspeakAdapter::SampleRate() {
 HRESULT EspeakAdapter::SelectVoiceLocked(const std::string& voiceName) {
     if (!started_) return REGDB_E_CLASSNOTREG;
     if (voiceName == currentVoice_) return S_OK;
-    if (espeak_ng_SetVoiceByName(voiceName.c_str()) != ENS_OK) {
+    if (!KnowsVoice(voiceName) || espeak_ng_SetVoiceByName(voiceName.c_str()) != ENS_OK) {
         currentVoice_.clear();
         return SPERR_NOT_FOUND;
     }
@@ -215,6 +236,8 @@ HRESULT EspeakAdapter::Synthesize(const std::string& text, bool markup, const st
     const unsigned flags = espeakCHARS_UTF8 | (markup ? espeakSSML : 0u);
     const espeak_ng_STATUS status =
         espeak_ng_Synthesize(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, flags, nullptr, &session);
+    // <voice> elements change the library's voice behind our back: select again next time.
+    if (markup) currentVoice_.clear();
     if (session.stopped) {
         espeak_ng_Cancel();
         return S_FALSE;
@@ -237,7 +260,7 @@ std::string EspeakEngine::VoiceName(const VoiceAttributes& voice) {
 HRESULT EspeakEngine::CheckVoice(const VoiceAttributes& voice) {
     if (FAILED(status_)) return status_;
     if (!voice.engine.empty() && voice.engine != "espeak-ng") return SPERR_NOT_FOUND;
-    return EspeakAdapter::Instance().KnowsVoice(voice.voice.empty() ? "en" : voice.voice) ? S_OK : SPERR_NOT_FOUND;
+    return EspeakAdapter::Instance().KnowsVoice(VoiceName(voice)) ? S_OK : SPERR_NOT_FOUND;
 }
 
 HRESULT EspeakEngine::Speak(const SpeakJob& job, IAudioSink& sink) {

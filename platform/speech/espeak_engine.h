@@ -3,6 +3,7 @@
 
 #include <mutex>
 #include <set>
+#include <string_view>
 
 #include "platform/speech/engine.h"
 
@@ -25,8 +26,9 @@ public:
         virtual bool Consume(const std::int16_t* samples, std::size_t count) = 0;
     };
 
-    // Whether the library knows a voice by this name, without waiting for a render to end.
-    bool KnowsVoice(const std::string& voiceName);
+    // Whether the library has a voice by this name ("name" or "name+variant"), without
+    // waiting for a render to end.
+    bool KnowsVoice(std::string_view voiceName);
     // Renders `text` at `wordsPerMinute`; S_FALSE when the consumer stopped it.
     HRESULT Synthesize(const std::string& text, bool markup, const std::string& voiceName, int wordsPerMinute,
                        Consumer& consumer);
@@ -37,7 +39,8 @@ private:
 
     std::mutex mutex_;  // serialises every call into the library
     std::mutex namesMutex_;
-    std::set<std::string> knownVoices_;  // lower-cased names, identifiers and languages
+    std::set<std::string> knownVoices_;    // lower-cased names, identifiers and languages
+    std::set<std::string> knownVariants_;  // lower-cased variant file names
     bool started_ = false;
     std::string dataPath_;
     std::string currentVoice_;

@@ -17,6 +17,7 @@ HRESULT HresultFromErrno(int err) {
         case EISDIR: return ToHresult(Status::IsAFolder);
         case EEXIST: return ToHresult(Status::FileExists);
         case EFBIG: return ToHresult(Status::FileTooLarge);
+        case EIO: return ToHresult(Status::ReadFault);
         case ENOSPC:
         case EDQUOT: return ToHresult(Status::DiskFull);
         case ENAMETOOLONG:
@@ -41,6 +42,7 @@ std::string StatusMessage(HRESULT hr) {
         case Status::FileNotFound: return "file not found";
         case Status::PathNotFound: return "the folder does not exist";
         case Status::WriteProtected: return "the file system is read-only";
+        case Status::ReadFault: return "an input/output error";
         case Status::FileExists: return "a file of that name exists";
         case Status::DiskFull: return "the disk is full";
         case Status::InvalidName: return "the file name is not valid";
@@ -63,6 +65,8 @@ std::string StatusMessage(HRESULT hr) {
         case Status::DanglingLink: return "it is a link to a file that does not exist";
         case Status::WaveTooLong: return "the audio is longer than a wave file can hold (4 GiB)";
         case Status::TextFileTooLarge: return "the text file is larger than 32 MiB";
+        case Status::MarkupRefused:
+            return "the markup reaches outside the text (audio, a URI, an unknown voice, or a tag too long or too deep)";
     }
     char buf[48];
     std::snprintf(buf, sizeof buf, "error 0x%08X", static_cast<unsigned>(hr));

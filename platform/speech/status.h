@@ -24,6 +24,7 @@ enum class Status : HRESULT {
     FileNotFound = HresultFromWin32(2),
     PathNotFound = HresultFromWin32(3),
     WriteProtected = HresultFromWin32(19),
+    ReadFault = HresultFromWin32(30),
     FileExists = HresultFromWin32(80),
     DiskFull = HresultFromWin32(112),
     InvalidName = HresultFromWin32(123),
@@ -47,6 +48,7 @@ enum class Status : HRESULT {
     DanglingLink = static_cast<HRESULT>(0x80045106u),
     WaveTooLong = static_cast<HRESULT>(0x80045107u),
     TextFileTooLarge = static_cast<HRESULT>(0x80045108u),
+    MarkupRefused = static_cast<HRESULT>(0x80045109u),
 };
 
 constexpr HRESULT ToHresult(Status s) { return static_cast<HRESULT>(s); }

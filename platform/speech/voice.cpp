@@ -214,7 +214,15 @@ HRESULT SpVoice::TextForRequest(const WCHAR* text, DWORD flags, std::string* utf
     } else {
         *utf8 = Utf16ToUtf8(std::u16string_view(text, WideLength(text)));
     }
-    if (flags & SPF_IS_XML) return ValidateMarkup(*utf8);
+    if (flags & SPF_IS_XML) {
+        return ValidateMarkup(*utf8, [this](std::string_view name) {
+            VoiceAttributes voice;
+            const auto plus = name.find('+');
+            voice.voice = std::string(name.substr(0, plus));
+            if (plus != std::string_view::npos) voice.variant = std::string(name.substr(plus + 1));
+            return !voice.voice.empty() && SUCCEEDED(engine_->CheckVoice(voice));
+        });
+    }
     return S_OK;
 }
 

@@ -4,14 +4,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <mutex>
 #include <new>
-#include <sstream>
+#include <set>
 
 #include "platform/speech/settings.h"
 #include "platform/speech/text_codec.h"
+#include "platform/speech/text_file.h"
 
 namespace lexavo::sp {
 namespace {
@@ -220,28 +220,89 @@ VoiceAttributes VoiceTokenData::Attributes() const {
     return a;
 }
 
+namespace {
+
+// A ";" at the start of a line or after a blank starts a comment.
+std::string_view WithoutComment(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i)
+        if (line[i] == ';' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) return line.substr(0, i);
+    return line;
+}
+
+bool AllOf(std::string_view v, std::size_t maxBytes, bool (*allowed)(char)) {
+    if (v.empty() || v.size() > maxBytes) return false;
+    for (char c : v)
+        if (!allowed(c)) return false;
+    return true;
+}
+bool NameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+bool HexChar(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+// Text shown to a person: no control characters.
+bool Printable(std::string_view v, std::size_t maxBytes) {
+    if (v.size() > maxBytes) return false;
+    for (unsigned char c : v)
+        if (c < 0x20 || c == 0x7F) return false;
+    return true;
+}
+
+// Why an attribute's value cannot be used, or empty. Engine names go to the engine, which
+// makes file names of them: letters, digits, "-" and "_" only (and "/" between voice parts).
+std::string AttributeFault(const std::string& name, std::string_view v) {
+    if (name == "engine") return AllOf(v, 32, NameChar) ? "" : "Engine must be a name such as espeak-ng";
+    if (name == "voice") {
+        const bool ok = AllOf(v, 40, [](char c) { return NameChar(c) || c == '/'; }) && v.front() != '/' &&
+                        v.back() != '/' && v.find("//") == std::string_view::npos;
+        return ok ? "" : "Voice must be an engine voice name such as cmn-latn-pinyin";
+    }
+    if (name == "variant") return AllOf(v, 24, NameChar) ? "" : "Variant must be an engine variant name such as f2";
+    if (name == "language") return AllOf(v, 4, HexChar) ? "" : "Language must be a hexadecimal language id such as 804";
+    if (name == "gender") {
+        const std::string g = LowerAscii(v);
+        return g == "male" || g == "female" || g == "neutral" ? "" : "Gender must be Male, Female or Neutral";
+    }
+    return Printable(v, 256) ? "" : name + " holds control characters or is too long";
+}
+
+}  // namespace
+
 VoiceTokenData ParseVoiceToken(std::string_view text, std::u16string id) {
     VoiceTokenData data;
     data.id = std::move(id);
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     bool inAttributes = false;
-    while (!text.empty()) {
+    for (int lineNumber = 1; !text.empty() && data.fault.empty(); ++lineNumber) {
         const auto nl = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, nl));
+        const std::string_view raw = text.substr(0, nl);
         text = nl == std::string_view::npos ? std::string_view() : text.substr(nl + 1);
-        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        const std::string_view trimmed = Trim(raw);
+        if (trimmed.empty() || trimmed[0] == '#') continue;
+        const std::string_view line = Trim(WithoutComment(trimmed));
+        if (line.empty()) continue;
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
         if (line.front() == '[' && line.back() == ']') {
             inAttributes = LowerAscii(Trim(line.substr(1, line.size() - 2))) == "attributes";
             continue;
         }
         const auto eq = line.find('=');
-        if (eq == std::string_view::npos) continue;
+        if (eq == std::string_view::npos) {
+            data.fault = where + "not NAME = VALUE";
+            break;
+        }
         const std::string_view name = Trim(line.substr(0, eq));
         const std::string_view value = Trim(line.substr(eq + 1));
-        if (inAttributes)
-            data.attributes[LowerAscii(name)] = std::string(value);
-        else
+        if (name.empty()) {
+            data.fault = where + "no name before =";
+        } else if (inAttributes) {
+            const std::string key = LowerAscii(name);
+            if (const std::string fault = AttributeFault(key, value); !fault.empty()) data.fault = where + fault;
+            else data.attributes[key] = std::string(value);
+        } else if (!(name == "@" || AllOf(name, 4, HexChar)) || !Printable(value, 256)) {
+            data.fault = where + "a description is \"@ = TEXT\" or \"LANGID = TEXT\" (LANGID hexadecimal), one line of text";
+        } else {
             data.values[name == "@" ? std::u16string() : Utf8ToUtf16(LowerAscii(name))] = Utf8ToUtf16(value);
+        }
     }
     return data;
 }
@@ -259,16 +320,28 @@ std::vector<VoiceTokenData> LoadVoiceTokens(const std::string& folder) {
     std::vector<VoiceTokenData> tokens;
     for (const auto& name : names) {
         const std::string path = folder + "/" + name;
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 64 * 1024) continue;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) continue;
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::u16string id(kTokenIdPrefix);
-        id += Utf8ToUtf16(name.substr(0, name.size() - 6));
-        tokens.push_back(ParseVoiceToken(text, std::move(id)));
+        std::string text;
+        VoiceTokenData token;
+        if (const HRESULT hr = ReadTextFile(path, &text, kMaxVoiceFileBytes); FAILED(hr)) {
+            token.fault = "cannot be read: " + StatusMessage(hr);
+        } else {
+            std::u16string id(kTokenIdPrefix);
+            id += Utf8ToUtf16(name.substr(0, name.size() - 6));
+            token = ParseVoiceToken(text, std::move(id));
+        }
+        if (token.fault.empty()) tokens.push_back(std::move(token));
+        else ReportSkippedVoiceFile(path, token.fault);
     }
     return tokens;
+}
+
+void ReportSkippedVoiceFile(const std::string& path, const std::string& fault) {
+    // The store is read again for every enumeration: each file is named once per process.
+    static std::mutex mutex;
+    static std::set<std::string> reported;
+    std::lock_guard lock(mutex);
+    if (reported.insert(path + '\n' + fault).second)
+        std::fprintf(stderr, "lexavo: voice file %s skipped: %s\n", path.c_str(), fault.c_str());
 }
 
 HRESULT CreateVoiceToken(VoiceTokenData data, ISpObjectToken** token) {

@@ -74,8 +74,10 @@ std::optional<std::string> InputFault(int mode, const std::string& text) {
         std::string content;
         if (const sp::HRESULT hr = sp::ReadTextFile(text, &content); sp::FAILED(hr))
             return "cannot read the text file " + text + ": " + sp::StatusMessage(hr);
-    } else if (mode == 2 && sp::FAILED(sp::ValidateMarkup(text))) {
-        return "the markup is malformed";
+    } else if (mode == 2) {
+        const sp::HRESULT hr = sp::ValidateMarkup(text);
+        if (hr == sp::ToHresult(sp::Status::MalformedMarkup)) return "the markup is malformed";
+        if (sp::FAILED(hr)) return sp::StatusMessage(hr);
     }
     return std::nullopt;
 }

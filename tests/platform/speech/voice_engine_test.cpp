@@ -1,9 +1,13 @@
 // The voice on the real eSpeak NG engine, rendering into wave files.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 
+#include "platform/speech/espeak_engine.h"
 #include "platform/speech/settings.h"
 #include "platform/speech/text_codec.h"
 #include "platform/speech/voice.h"
@@ -128,6 +132,63 @@ TEST_F(RealVoice, MarkupIsReadAsMarkupOnlyWhenAskedFor) {
     EXPECT_EQ(hr, ToHresult(Status::MalformedMarkup));
     ASSERT_TRUE(refused.valid);
     EXPECT_TRUE(refused.samples.empty());
+}
+
+TEST_F(RealVoice, AVoiceChangedByMarkupDoesNotStayForLaterPlainText) {
+    const double before = Render(kSentence).Seconds();
+    HRESULT hr;
+    Render(u"<speak><voice name=\"en\">hello</voice></speak>", SPF_IS_XML, &hr);
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_NEAR(Render(kSentence).Seconds(), before, 0.05);
+}
+
+TEST_F(RealVoice, MarkupNamingAnUnknownVoiceOrVariantIsRefused) {
+    HRESULT hr;
+    Render(u"<speak><voice name=\"en+../../../../etc/passwd\">x</voice></speak>", SPF_IS_XML, &hr);
+    EXPECT_EQ(hr, ToHresult(Status::MarkupRefused));
+    Render(u"<speak><voice name=\"en+f2\">x</voice></speak>", SPF_IS_XML, &hr);
+    EXPECT_EQ(hr, S_OK);
+    // A voice file's variant goes through the same list.
+    UseToken("[Attributes]\nEngine = espeak-ng\nVoice = en\nVariant = m3\n");
+    ComPtr<ISpObjectToken> unknown;
+    ASSERT_EQ(CreateVoiceToken(ParseVoiceToken("[Attributes]\nVoice = en\nVariant = nosuch\n", u"t"), unknown.Put()), S_OK);
+    EXPECT_EQ(voice_->SetVoice(unknown.Get()), SPERR_NOT_FOUND);
+}
+
+// Below the markup check: the engine itself follows no URI. Left alone it would open an
+// <audio> source and hand it to "sox" through a shell.
+TEST(EngineUris, AnAudioSourceIsNeitherOpenedNorHandedToAProcess) {
+    CoInitialize(nullptr);
+    SetPlatformSettings(PlatformSettings{"", LEXAVO_BIN_DIR "/voices"});
+    EspeakEngine engine;  // starts the library
+    ASSERT_EQ(engine.Status(), S_OK);
+    test::TempDir dir;
+    const std::string source = dir.Write("sound.txt", "not a wave file");
+    const std::string marker = dir.File("sox-ran");
+    const std::string sox = dir.Write("sox", "#!/bin/sh\ntouch '" + marker + "'\n");
+    ::chmod(sox.c_str(), 0755);
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    ::setenv("PATH", (dir.Path() + ":" + path).c_str(), 1);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, source.c_str(), IN_OPEN), 0);
+
+    struct Count final : EspeakAdapter::Consumer {
+        std::size_t samples = 0;
+        bool Consume(const std::int16_t*, std::size_t n) override {
+            samples += n;
+            return true;
+        }
+    } audio;
+    const std::string markup = "<speak>one <audio src=\"" + source + "\">two</audio> three</speak>";
+    EXPECT_EQ(EspeakAdapter::Instance().Synthesize(markup, true, "en", 175, audio), S_OK);
+    EXPECT_GT(audio.samples, 0u);
+    char events[4096];
+    EXPECT_LT(::read(watch, events, sizeof events), 0) << "the source was opened";
+    EXPECT_FALSE(std::filesystem::exists(marker)) << "a process was started";
+    ::close(watch);
+    ::setenv("PATH", path.c_str(), 1);
+    SetPlatformSettings(std::nullopt);
+    CoUninitialize();
 }
 
 TEST_F(RealVoice, AsynchronousSpeakReturnsLongBeforeTheRenderEnds) {

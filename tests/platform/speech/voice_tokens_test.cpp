@@ -1,6 +1,8 @@
 #include "platform/speech/voice_tokens.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/speech/settings.h"
 #include "platform/speech/text_codec.h"
@@ -143,6 +145,59 @@ TEST(VoiceTokenParse, RequiredAttributesFilterTheEnumeration) {
     EXPECT_EQ(count, 1u);
     SetPlatformSettings(std::nullopt);
     CoUninitialize();
+}
+
+// Voice files are copied between users: what is taken from one, and what makes it skipped.
+TEST(VoiceTokenParse, EveryValueIsCheckedAndCommentsMayFollowValues) {
+    const std::string readmeExample =
+        "@ = Lexavo Mandarin Chinese (Male)      ; default description\n"
+        "804 = Lexavo 中文普通话（男声）          ; description for language id 0x0804\n"
+        "[Attributes]\n"
+        "Engine = espeak-ng\n"
+        "Voice = cmn-latn-pinyin\n"
+        "Variant = f2                            ; optional eSpeak NG variant\n"
+        "Language = 804\n"
+        "Gender = Male\n";
+    const VoiceTokenData example = ParseVoiceToken(readmeExample, u"x");
+    EXPECT_EQ(example.fault, "");
+    EXPECT_EQ(Utf16ToUtf8(example.values.at(u"")), "Lexavo Mandarin Chinese (Male)");
+    EXPECT_EQ(Utf16ToUtf8(example.values.at(u"804")), "Lexavo 中文普通话（男声）");
+    EXPECT_EQ(example.Attributes().variant, "f2");
+    EXPECT_EQ(example.Attributes().voice, "cmn-latn-pinyin");
+    EXPECT_EQ(ParseVoiceToken("@ = Tom;Jerry\n", u"x").values.at(u""), u"Tom;Jerry") << "no blank before ;";
+
+    const struct {
+        const char* name;
+        std::string text;
+        const char* fault;  // a part of the reason
+    } bad[] = {
+        {"long variant", "[Attributes]\nVoice = en\nVariant = " + std::string(40, 'a') + "\n", "line 3: Variant"},
+        {"variant as a path", "[Attributes]\nVariant = ../../../../etc/passwd\n", "Variant"},
+        {"voice as a path", "[Attributes]\nVoice = ../en\n", "Voice"},
+        {"voice from the root", "[Attributes]\nVoice = /etc/passwd\n", "Voice"},
+        {"language not hexadecimal", "[Attributes]\nLanguage = zh\n", "Language"},
+        {"gender", "[Attributes]\nGender = robot\n", "Gender"},
+        {"engine", "[Attributes]\nEngine = ../x\n", "Engine"},
+        {"control character", "@ = bell\a\n", "description"},
+        {"description name", "Chinese = 中文\n", "description"},
+        {"no equals sign", "@ = ok\njust words\n", "line 2: not NAME = VALUE"},
+        {"empty name", "[Attributes]\n= x\n", "no name"},
+    };
+    for (const auto& c : bad) EXPECT_NE(ParseVoiceToken(c.text, u"x").fault.find(c.fault), std::string::npos) << c.name;
+}
+
+TEST(VoiceTokenParse, FilesThatCannotBeReadOrHoldAFaultAreSkippedAndTheRestListed) {
+    TempDir dir;
+    dir.Write("1-good.voice", "@ = Good\n[Attributes]\nVoice = en\n");
+    dir.Write("2-bad.voice", "@ = Bad\n[Attributes]\nVariant = ../../x\n");
+    ::symlink("/proc/self/mem", dir.File("3-mem.voice").c_str());
+    ::mkfifo(dir.File("4-fifo.voice").c_str(), 0644);  // would block a plain open
+    dir.Write("5-huge.voice", std::string(kMaxVoiceFileBytes + 1, ';'));
+    dir.Write("6-also-good.voice", "@ = Also good\n");
+    const auto tokens = LoadVoiceTokens(dir.Path());
+    ASSERT_EQ(tokens.size(), 2u);
+    EXPECT_EQ(tokens[0].values.at(u""), u"Good");
+    EXPECT_EQ(tokens[1].values.at(u""), u"Also good");
 }
 
 }  // namespace
