@@ -79,6 +79,11 @@ HRESULT Parse(std::string_view doc, const VoiceNameCheck& knowsVoice) {
             static_cast<Check*>(data)->Start(element, attributes);
         },
         [](void* data, const XML_Char*) { --static_cast<Check*>(data)->depth; });
+    // An entity that names a file or a URI is refused, never loaded.
+    XML_SetEntityDeclHandler(parser.get(), [](void* data, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                              const XML_Char* systemId, const XML_Char*, const XML_Char*) {
+        if (systemId) static_cast<Check*>(data)->Refuse();
+    });
     // Parse in slices: XML_Parse takes an int length.
     constexpr std::size_t kSlice = 1 << 20;
     std::size_t pos = 0;

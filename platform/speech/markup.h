@@ -19,7 +19,7 @@ inline constexpr int kMaxElementDepth = 64;
 // root) or a fragment of text and elements. External entities are never loaded and entity
 // expansion is bounded; otherwise Status::MalformedMarkup.
 // Markup that reaches outside the text is Status::MarkupRefused: an <audio> element, a URI
-// (src, uri, xml:base), a start tag longer than kMaxStartTagBytes, nesting deeper than
+// (src, uri, xml:base, an external entity), a start tag longer than kMaxStartTagBytes, nesting deeper than
 // kMaxElementDepth, a language tag that is not one, and, with `knowsVoice`, a <voice name>
 // the engine does not have.
 HRESULT ValidateMarkup(std::string_view utf8, const VoiceNameCheck& knowsVoice = {});
