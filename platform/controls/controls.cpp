@@ -38,7 +38,10 @@ QWidget* CreateControl(const QString& kind, QWidget* parent) {
     return nullptr;
 }
 
-LabelEx::LabelEx(QWidget* parent) : QLabel(parent) { setAlignment(Qt::AlignLeft | Qt::AlignVCenter); }
+LabelEx::LabelEx(QWidget* parent) : QLabel(parent) {
+    setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setTextFormat(Qt::PlainText);  // captions show data such as paths, never markup
+}
 
 bool LabelEx::GetProperty(int number, PropertyValue* value) const {
     if (number != kCaption) return false;
@@ -157,6 +160,7 @@ public:
         layout->setSpacing(2);
         title_ = new QLabel(this);
         title_->setObjectName("title");
+        title_->setTextFormat(Qt::PlainText);
         QFont f = title_->font();
         f.setPixelSize(16);
         title_->setFont(f);

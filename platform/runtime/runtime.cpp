@@ -104,7 +104,18 @@ void Runtime::Prepare(int& argc, char** argv) {
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (needsX && (!display || !*display) && (!wayland || !*wayland))
         Fatal("there is no display to open the window on (DISPLAY is not set)");
-    app_ = std::make_unique<QApplication>(argc, argv);
+    {
+        // Qt ends the process with abort() when it cannot reach the display; that becomes
+        // the run time's fatal error, one line and exit code -1, like an unset DISPLAY.
+        static std::string s_display;
+        s_display = display ? display : "";
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString&) {
+            if (type == QtFatalMsg && g_runtime)
+                g_runtime->Fatal("there is no display to open the window on (cannot connect to DISPLAY=" + s_display + ")");
+        });
+        app_ = std::make_unique<QApplication>(argc, argv);
+        qInstallMessageHandler(previous);
+    }
     app_->setQuitOnLastWindowClosed(false);
     sp::SetCurrentThreadPoster(std::make_shared<QueuedPoster>());
     sp::SetMessageSender([](sp::HWND window, sp::UINT message, sp::WPARAM w, sp::LPARAM l) -> sp::LRESULT {
@@ -113,6 +124,7 @@ void Runtime::Prepare(int& argc, char** argv) {
         return event.result;
     });
     for (LibraryEntry entry : config_.supportLibraries) entry(kLibraryStart, reinterpret_cast<std::intptr_t>(&RuntimeNotify), 0);
+    librariesStarted_ = true;
     Trace("support libraries started");
     for (const auto& [id, file] : config_.definitions) {
         QFile f(QString::fromStdString(runDirectory_ + "/" + file));
@@ -133,7 +145,9 @@ int Runtime::Shutdown() {
     exitList_.clear();
     for (ExitCallback callback : callbacks) callback();
     Trace("exit callbacks done");
-    for (LibraryEntry entry : config_.supportLibraries) entry(kLibraryEnd, 0, 0);
+    if (librariesStarted_)
+        for (LibraryEntry entry : config_.supportLibraries) entry(kLibraryEnd, 0, 0);
+    librariesStarted_ = false;
     Trace("support libraries ended");
     sp::SetMessageSender(nullptr);
     sp::SetCurrentThreadPoster(nullptr);
@@ -154,6 +168,7 @@ void Runtime::Fatal(const std::string& message) {
     } else if (app_) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("运行时错误"), QString::fromStdString(message),
                         QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);  // messages carry paths and data, never markup
         box.setWindowModality(Qt::ApplicationModal);
         box.exec();
     } else {
@@ -343,6 +358,7 @@ std::intptr_t Runtime::Notify(std::int32_t code, std::intptr_t p1, std::intptr_t
 
 void Runtime::ShowMessage(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("信息："), QString::fromStdString(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);  // messages carry paths and data, never markup
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

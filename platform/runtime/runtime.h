@@ -136,6 +136,7 @@ private:
     Config config_;
     std::unique_ptr<QApplication> app_;
     bool apartmentInitialised_ = false;
+    bool librariesStarted_ = false;
     bool shuttingDown_ = false;
     bool shutDown_ = false;
     std::string runDirectory_;

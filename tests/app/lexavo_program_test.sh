@@ -79,5 +79,14 @@ for broken in garbage missing; do
   ok "$broken definition: exit code 255" [ "$status" = 255 ]
 done
 
+# 4. No display to reach, named or not: one line, exit code 255, no abort.
+for display in "" ":999"; do
+  DISPLAY=$display WAYLAND_DISPLAY= QT_QPA_PLATFORM= timeout 20 "$bin/lexavo" >"$work/out.txt" 2>"$work/err.txt"
+  status=$?
+  ok "DISPLAY='$display': exit code 255" [ "$status" = 255 ]
+  ok "DISPLAY='$display': one line naming the display" \
+    bash -c "[ \$(wc -l <'$work/err.txt') -eq 1 ] && grep -q 'no display to open the window on' '$work/err.txt'"
+done
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -18,6 +18,7 @@ struct SeenBox {
     int buttons = 0;
     bool hasIcon = false;
     bool applicationModal = false;
+    bool plainText = false;  // the text is shown as typed, never as markup
     std::vector<std::string> visibleWindows;  // titles of the other windows on screen then
 };
 
@@ -44,6 +45,7 @@ private:
         s.buttons = static_cast<int>(box->buttons().size());
         s.hasIcon = box->icon() != QMessageBox::NoIcon;
         s.applicationModal = box->windowModality() == Qt::ApplicationModal;
+        s.plainText = box->textFormat() == Qt::PlainText;
         for (QWidget* w : QApplication::topLevelWidgets())
             if (w != box && w->isVisible()) s.visibleWindows.push_back(w->windowTitle().toStdString());
         seen.push_back(s);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QTest>
 #include <atomic>
 #include <climits>
@@ -275,6 +276,24 @@ TEST_F(RuntimeTest, MessageBoxesShellOpenAndPathServices) {
         return 0;
     });
     EXPECT_EQ(xdgOpen.WaitOpened(), "file://" + sp::ProgramFolder() + "/sound/\n");
+}
+
+// Paths and texts may hold "<": a folder named h<u>tml shows as typed, not underlined.
+TEST_F(RuntimeTest, TextsAreShownAsTypedNeverAsMarkup) {
+    Run(MakeConfig(), [] {
+        const QString markup = QStringLiteral("生成成功：/h<u>tml</u>/bin/sound/x.WAV");
+        controls::LabelEx label;
+        label.setText(markup);
+        QLabel asMarkup;
+        asMarkup.setTextFormat(Qt::RichText);
+        asMarkup.setText(markup);
+        EXPECT_GT(label.sizeHint().width(), asMarkup.sizeHint().width()) << "the tags are shown";
+        test::ModalCloser closer;
+        Runtime::Current().ShowMessage(markup.toStdString());
+        EXPECT_EQ(closer.seen.size(), 1u);
+        EXPECT_TRUE(!closer.seen.empty() && closer.seen[0].plainText);
+        return 0;
+    });
 }
 
 TEST_F(RuntimeTest, FatalErrorsEndWithMinusOneWithoutExitCallbacks) {
