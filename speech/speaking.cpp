@@ -37,6 +37,7 @@ bool Speak(ETextToSpeech* object, std::int32_t mode, const char* text, std::opti
     }
     sp::HRESULT& hr = object->state->lastResult;
     hr = sp::S_OK;
+    object->state->lastWasAsync = mode != kModeNothing;
     if (mode != kModeNothing) {
         static constexpr sp::DWORD kFlags[] = {sp::SPF_ASYNC, sp::SPF_ASYNC | sp::SPF_IS_FILENAME,
                                                sp::SPF_ASYNC | sp::SPF_IS_XML};
@@ -48,7 +49,14 @@ bool Speak(ETextToSpeech* object, std::int32_t mode, const char* text, std::opti
 }
 
 sp::HRESULT LastResult(const ETextToSpeech* object) {
-    return VoiceOf(object) ? object->state->lastResult : sp::S_OK;
+    sp::ISpVoice* voice = VoiceOf(object);
+    if (!voice) return sp::S_OK;
+    const SpeechState& state = *object->state;
+    if (sp::FAILED(state.lastResult) || !state.lastWasAsync) return state.lastResult;
+    // Queued without fault; how the rendering in the background ended, once it has.
+    sp::SPVOICESTATUS status{};
+    if (sp::FAILED(voice->GetStatus(&status, nullptr)) || status.dwRunningState != sp::SPRS_DONE) return sp::S_OK;
+    return status.hrLastResult;
 }
 
 bool Stop(ETextToSpeech* object) {

@@ -18,6 +18,7 @@ struct SpeechState {
     VoiceHolder* voiceHolder;
     sp::WindowObject* eventTarget;  // not owned
     sp::HRESULT lastResult = sp::S_OK;  // of the latest Speak or SpeakToFile
+    bool lastWasAsync = false;          // the latest was a Speak that rendered in the background
 };
 
 // The voice of an initialised object, else null.

@@ -69,7 +69,9 @@ bool SetRate(ETextToSpeech* object, std::int32_t rate);
 bool SpeakToFile(ETextToSpeech* object, std::int32_t mode, const char* text, const char* filePath);
 
 // Why the object's latest Speak or SpeakToFile failed: its platform result, S_OK when it
-// succeeded or the object is not initialised. For messages to a person (sp::StatusMessage).
+// succeeded or the object is not initialised. For a Speak, once the voice is done, that
+// includes how its rendering in the background ended (a sound server gone, say). For
+// messages to a person (sp::StatusMessage).
 sp::HRESULT LastResult(const ETextToSpeech* object);
 
 }  // namespace lexavo::speech

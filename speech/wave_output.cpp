@@ -39,6 +39,7 @@ bool SpeakToFile(ETextToSpeech* object, std::int32_t mode, const char* text, con
     SpeechPlatform& platform = Platform();
     sp::HRESULT& result = object->state->lastResult;
     result = sp::S_OK;
+    object->state->lastWasAsync = false;
     {
         HeldForFile held{voice};
         voice->GetOutputStream(&held.previous);

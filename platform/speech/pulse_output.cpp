@@ -2,9 +2,21 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <chrono>
 #include <new>
 
 namespace lexavo::sp {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A server that makes no progress for this long is taken as stuck (stopped, frozen, gone
+// without a word): the utterance ends as an output failure instead of waiting for ever.
+constexpr auto kServerTimeout = std::chrono::seconds(3);
+// Stop waits this long for the server to drop what it holds, then lets the stream go.
+constexpr auto kFlushTimeout = std::chrono::seconds(1);
+
+}  // namespace
 
 // Owns the threaded main loop, the context and the playback stream. Every pa_* call runs with
 // the main loop locked; waits use the main loop's condition.
@@ -41,15 +53,20 @@ public:
         std::size_t size = count * sizeof(std::int16_t);
         pa_threaded_mainloop_lock(loop_);
         HRESULT hr = S_OK;
+        auto deadline = Clock::now() + kServerTimeout;
         while (size > 0) {
             if (aborted_) { hr = S_FALSE; break; }
             if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) { hr = ToHresult(Status::AudioUnavailable); break; }
             std::size_t room = pa_stream_writable_size(stream_);
             if (room == static_cast<std::size_t>(-1)) { hr = ToHresult(Status::AudioUnavailable); break; }
             if (room == 0) {
-                pa_threaded_mainloop_wait(loop_);
+                if (!WaitUntil(deadline)) {
+                    hr = GiveUpStuckServer();
+                    break;
+                }
                 continue;
             }
+            deadline = Clock::now() + kServerTimeout;
             const std::size_t take = size < room ? size : room;
             if (pa_stream_write(stream_, bytes, take, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
                 hr = ToHresult(Status::AudioUnavailable);
@@ -68,9 +85,14 @@ public:
         if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY && !aborted_) {
             pa_operation* op = pa_stream_drain(stream_, &PulseConnection::OnSuccess, this);
             if (op) {
-                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && !aborted_) pa_threaded_mainloop_wait(loop_);
+                // What is buffered plays out in well under a second.
+                const auto deadline = Clock::now() + kServerTimeout;
+                bool inTime = true;
+                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && !aborted_ && (inTime = WaitUntil(deadline))) {
+                }
                 if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
                 pa_operation_unref(op);
+                if (!inTime) hr = GiveUpStuckServer();
             } else {
                 hr = ToHresult(Status::AudioUnavailable);
             }
@@ -86,8 +108,13 @@ public:
         if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY) {
             // The server drops what it holds; once acknowledged the output is silent.
             if (pa_operation* op = pa_stream_flush(stream_, &PulseConnection::OnSuccess, this)) {
-                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && StreamAlive()) pa_threaded_mainloop_wait(loop_);
+                const auto deadline = Clock::now() + kFlushTimeout;
+                bool inTime = true;
+                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && StreamAlive() && (inTime = WaitUntil(deadline))) {
+                }
+                if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
                 pa_operation_unref(op);
+                if (!inTime) GiveUpStuckServer();
             }
         }
         pa_threaded_mainloop_signal(loop_, 0);
@@ -95,6 +122,31 @@ public:
     }
 
 private:
+    // Waits for the next signal from the main loop, or until `deadline`; false once it has
+    // passed. A timer on the main loop makes sure the wait ends.
+    bool WaitUntil(Clock::time_point deadline) {
+        const auto now = Clock::now();
+        if (now >= deadline) return false;
+        pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
+        timeval when;
+        pa_gettimeofday(&when);
+        pa_timeval_add(&when, static_cast<pa_usec_t>(std::chrono::duration_cast<std::chrono::microseconds>(deadline - now).count()));
+        pa_time_event* timer = api->time_new(
+            api, &when, [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) { static_cast<PulseConnection*>(self)->Signal(); },
+            this);
+        pa_threaded_mainloop_wait(loop_);
+        if (timer) api->time_free(timer);
+        return Clock::now() < deadline;
+    }
+
+    // A stuck server's stream and connection are dropped without waiting for it; the next
+    // utterance connects afresh.
+    HRESULT GiveUpStuckServer() {
+        DropStream();
+        DropContext();
+        return ToHresult(Status::AudioTimedOut);
+    }
+
     bool StreamAlive() const {
         if (!stream_) return false;
         const auto s = pa_stream_get_state(stream_);
@@ -129,6 +181,7 @@ private:
 
     // Waits for a ready stream, reconnecting once when the server went away.
     HRESULT WaitReady() {
+        const auto deadline = Clock::now() + kServerTimeout;
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (!context_ || pa_context_get_state(context_) == PA_CONTEXT_FAILED ||
                 pa_context_get_state(context_) == PA_CONTEXT_TERMINATED)
@@ -151,7 +204,8 @@ private:
                         continue;
                     }
                 }
-                pa_threaded_mainloop_wait(loop_);
+                if (aborted_) return S_FALSE;
+                if (!WaitUntil(deadline)) return GiveUpStuckServer();
             }
             DropStream();
             DropContext();

@@ -144,6 +144,16 @@ protected:
     ~ISpObjectTokenCategory() = default;
 };
 
+enum SPRUNSTATE : DWORD { SPRS_DONE = 1, SPRS_IS_SPEAKING = 2 };
+
+// The leading members of the platform's voice status.
+struct SPVOICESTATUS {
+    ULONG ulCurrentStream;     // the stream being spoken, 0 when none
+    ULONG ulLastStreamQueued;
+    HRESULT hrLastResult;      // the result of the last utterance rendered, asynchronous ones too
+    DWORD dwRunningState;      // SPRS_DONE when nothing is queued or being spoken
+};
+
 struct ISpVoice : ISpEventSource {
     // A null output selects the default audio output.
     virtual HRESULT SetOutput(IUnknown* output, BOOL allowFormatChanges) = 0;
@@ -155,6 +165,8 @@ struct ISpVoice : ISpEventSource {
     virtual HRESULT GetRate(LONG* rate) = 0;
     // S_OK once everything queued is spoken, S_FALSE when the time-out came first.
     virtual HRESULT WaitUntilDone(ULONG timeoutMs) = 0;
+    // `lastBookmark` may be null; bookmarks are not kept.
+    virtual HRESULT GetStatus(SPVOICESTATUS* status, WCHAR** lastBookmark) = 0;
 
 protected:
     ~ISpVoice() = default;

@@ -65,6 +65,7 @@ std::string StatusMessage(HRESULT hr) {
         case Status::DanglingLink: return "it is a link to a file that does not exist";
         case Status::WaveTooLong: return "the audio is longer than a wave file can hold (4 GiB)";
         case Status::TextFileTooLarge: return "the text file is larger than 32 MiB";
+        case Status::AudioTimedOut: return "the sound server did not answer in time";
         case Status::MarkupRefused:
             return "the markup reaches outside the text (audio, a URI, an unknown voice, or a tag too long or too deep)";
     }

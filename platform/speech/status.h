@@ -49,6 +49,7 @@ enum class Status : HRESULT {
     WaveTooLong = static_cast<HRESULT>(0x80045107u),
     TextFileTooLarge = static_cast<HRESULT>(0x80045108u),
     MarkupRefused = static_cast<HRESULT>(0x80045109u),
+    AudioTimedOut = static_cast<HRESULT>(0x8004510Au),
 };
 
 constexpr HRESULT ToHresult(Status s) { return static_cast<HRESULT>(s); }

@@ -263,6 +263,16 @@ HRESULT SpVoice::WaitUntilDone(ULONG timeoutMs) {
     return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), idle) ? S_OK : S_FALSE;
 }
 
+HRESULT SpVoice::GetStatus(SPVOICESTATUS* status, WCHAR** lastBookmark) {
+    if (!status) return E_POINTER;
+    if (lastBookmark) *lastBookmark = nullptr;
+    std::lock_guard lock(mutex_);
+    const bool idle = queue_.empty() && !current_;
+    *status = SPVOICESTATUS{current_ ? current_->stream : 0, nextStream_ - 1, lastResult_,
+                            static_cast<DWORD>(idle ? SPRS_DONE : SPRS_IS_SPEAKING)};
+    return S_OK;
+}
+
 void SpVoice::Purge() {
     std::shared_ptr<Request> current;
     ComPtr<IAudioSink> sink;
@@ -298,8 +308,9 @@ void SpVoice::WorkerLoop() {
         lock.unlock();
         Render(*request);
         lock.lock();
-        request->output.Reset();  // the caller's last release then completes a file
+        request->output.Reset();
         request->done = true;
+        if (!request->cancel) lastResult_ = request->result;
         current_.reset();
         changed_.notify_all();
     }

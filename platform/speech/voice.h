@@ -38,6 +38,7 @@ public:
     HRESULT SetRate(LONG rate) override;
     HRESULT GetRate(LONG* rate) override;
     HRESULT WaitUntilDone(ULONG timeoutMs) override;
+    HRESULT GetStatus(SPVOICESTATUS* status, WCHAR** lastBookmark) override;
 
     HRESULT Init();
 
@@ -62,6 +63,7 @@ private:
     std::shared_ptr<Request> current_;
     bool quit_ = false;
     ULONG nextStream_ = 1;
+    HRESULT lastResult_ = S_OK;  // of the last utterance rendered to its end
 
     ComPtr<ISpStreamFormat> output_;
     ComPtr<ISpObjectToken> token_;

@@ -183,6 +183,11 @@ public:
         platform_.log.push_back("Voice.WaitUntilDone " + Hex(ms));
         return sp::S_OK;
     }
+    sp::HRESULT GetStatus(sp::SPVOICESTATUS* status, sp::WCHAR**) override {
+        platform_.log.push_back("Voice.GetStatus");
+        *status = sp::SPVOICESTATUS{0, 0, platform_.renderResult, sp::SPRS_DONE};
+        return sp::S_OK;
+    }
 
 private:
     FakeOutput* output_;

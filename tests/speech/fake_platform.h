@@ -31,6 +31,7 @@ public:
     sp::HRESULT getCountResult = sp::S_OK;
     sp::HRESULT bindResult = sp::S_OK;
     sp::HRESULT speakResult = sp::S_OK;
+    sp::HRESULT renderResult = sp::S_OK;  // what GetStatus reports of the last utterance
     std::map<int, sp::HRESULT> setVoiceResults;  // by token index; S_OK otherwise
     sp::LANGID uiLanguage = 0x0804;
     sp::LANGID defaultLangId = 0x0409;

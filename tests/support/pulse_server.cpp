@@ -69,7 +69,16 @@ PulseServer::PulseServer() {
     error_ = "pulseaudio did not answer";
 }
 
+void PulseServer::Freeze() {
+    if (pid_ > 0) ::kill(pid_, SIGSTOP);
+}
+
+void PulseServer::Thaw() {
+    if (pid_ > 0) ::kill(pid_, SIGCONT);
+}
+
 PulseServer::~PulseServer() {
+    Thaw();  // a stopped daemon would not end
     StopChild(pid_);
     if (!dir_.empty()) {
         std::error_code ec;

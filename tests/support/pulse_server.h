@@ -23,6 +23,9 @@ public:
     bool Ready() const { return ready_; }
     const std::string& Error() const { return error_; }
     const std::string& ServerAddress() const { return address_; }
+    // Stops the daemon where it stands (SIGSTOP), as a hung server would, and lets it go on.
+    void Freeze();
+    void Thaw();
 
 private:
     std::string dir_;

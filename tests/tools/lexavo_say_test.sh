@@ -71,6 +71,10 @@ mkdir empty-engine
 ok "engine data missing" one_line_error 'not available' env LEXAVO_ENGINE_DATA="$work/empty-engine" "$say" -w x.wav x
 
 ok "speaks aloud and waits until done" "$with_pulse" "$say" -r 10 你好
+ok "no sound server" one_line_error 'audio output is not available' env PULSE_SERVER=unix:/nonexistent/socket "$say" 你好
+# A server that stops answering mid-speech (SIGSTOP): an output failure within seconds, not a hang.
+ok "a stuck sound server" one_line_error 'did not answer in time' "$with_pulse" bash -c \
+  "('$say' 今天天气很好，我们去公园散步。今天天气很好，我们去公园散步。 & sleep 0.5; kill -STOP \$LEXAVO_PULSE_PID; wait \$!); s=\$?; kill -CONT \$LEXAVO_PULSE_PID; exit \$s"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

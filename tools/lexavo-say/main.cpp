@@ -168,7 +168,7 @@ int Run(int argc, char** argv) {
             return Fail(*file + " was not written: " + sp::StatusMessage(client.LastResult(&speech.record)));
         return 0;
     }
-    if (!client.Speak(&speech.record, mode, text.c_str(), -1))
+    if (!client.Speak(&speech.record, mode, text.c_str(), -1) || sp::FAILED(client.LastResult(&speech.record)))
         return Fail("speaking failed: " + sp::StatusMessage(client.LastResult(&speech.record)));
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/speech/settings.h"
 #include "platform/speech/voice.h"
+#include "tests/support/pulse_server.h"
 #include "tests/support/test_servers.h"
 #include "tests/support/wav_file.h"
 
@@ -90,6 +91,49 @@ TEST(AudioUnavailable, SpeakingWithoutASoundServerFailsCleanly) {
     CoUninitialize();
     if (previous) ::setenv("PULSE_SERVER", saved.c_str(), 1);
     else ::unsetenv("PULSE_SERVER");
+}
+
+// A sound server that stops answering (here stopped with SIGSTOP): Stop and the voice's end
+// return within seconds, an utterance ends as an output failure, and once the server answers
+// again the voice speaks again.
+TEST(StuckSoundServer, NothingWaitsForAServerThatDoesNotAnswer) {
+    test::PulseServer server;  // a server of this test's own: it is stopped below
+    ASSERT_TRUE(server.Ready()) << server.Error();
+    CoInitialize(nullptr);
+    SetPlatformSettings(PlatformSettings{"", LEXAVO_BIN_DIR "/voices"});
+    ComPtr<ISpVoice> voice;
+    ASSERT_EQ(CoCreateInstance(CLSID_SpVoice, nullptr, 7, IID_ISpVoice, reinterpret_cast<void**>(voice.Put())), S_OK);
+    const auto elapsed = [](auto start) { return std::chrono::steady_clock::now() - start; };
+    constexpr auto kPrompt = 10s;  // a hang shows as the whole test's time-out; this names it
+
+    ASSERT_EQ(voice->Speak(kText, SPF_ASYNC, nullptr), S_OK);
+    std::this_thread::sleep_for(300ms);
+    server.Freeze();
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(voice->Speak(nullptr, SPF_PURGEBEFORESPEAK, nullptr), S_OK);
+    EXPECT_LT(elapsed(start), kPrompt) << "Stop waited for the server";
+
+    start = std::chrono::steady_clock::now();
+    ASSERT_EQ(voice->Speak(u"你好", SPF_ASYNC, nullptr), S_OK);
+    EXPECT_EQ(voice->WaitUntilDone(30000), S_OK) << "the utterance waited for the server";
+    EXPECT_LT(elapsed(start), kPrompt);
+    SPVOICESTATUS status{};
+    ASSERT_EQ(voice->GetStatus(&status, nullptr), S_OK);
+    EXPECT_EQ(status.hrLastResult, ToHresult(Status::AudioTimedOut));
+    EXPECT_EQ(status.dwRunningState, static_cast<DWORD>(SPRS_DONE));
+
+    server.Thaw();
+    EXPECT_EQ(voice->Speak(u"你好", 0, nullptr), S_OK) << "the voice speaks again";
+
+    ASSERT_EQ(voice->Speak(kText, SPF_ASYNC, nullptr), S_OK);
+    std::this_thread::sleep_for(300ms);
+    server.Freeze();
+    start = std::chrono::steady_clock::now();
+    voice.Reset();
+    EXPECT_LT(elapsed(start), kPrompt) << "the voice's end waited for the server";
+    server.Thaw();
+    SetPlatformSettings(std::nullopt);
+    CoUninitialize();
 }
 
 }  // namespace
