@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/speech/settings.h"
+#include "platform/speech/text_pieces.h"
 
 namespace lexavo::sp {
 namespace {
@@ -20,6 +22,9 @@ constexpr int kSlowestWordsPerMinute = espeakRATE_MINIMUM;
 // At its nominal maximum (450) the engine switches to another speed-up and gets slower again.
 constexpr int kFastestWordsPerMinute = espeakRATE_MAXIMUM - 2;
 constexpr int kBufferMs = 20;  // audio per callback: small, so the first audio leaves early
+// Pieces of plain text rendered at a time (see Speak): about 30 and 100 Chinese characters.
+constexpr std::size_t kFirstPieceBytes = 90;
+constexpr std::size_t kPieceBytes = 300;
 
 // Above its normal rate the engine shortens speech faster than its words per minute rise
 // (measured: 2.56 times the rate gives 3.07 times the speed), so fast rates are scaled down
@@ -113,6 +118,21 @@ private:
     IAudioSink& sink_;
     const std::atomic<bool>* cancel_;
     HRESULT result_ = S_OK;
+};
+
+// Keeps a piece's audio in memory, until the job is cancelled.
+class BufferConsumer final : public EspeakAdapter::Consumer {
+public:
+    explicit BufferConsumer(const std::atomic<bool>* cancel) : cancel_(cancel) {}
+    bool Consume(const std::int16_t* s, std::size_t count) override {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) return false;
+        samples.insert(samples.end(), s, s + count);
+        return true;
+    }
+    std::vector<std::int16_t> samples;
+
+private:
+    const std::atomic<bool>* cancel_;
 };
 
 // Slows audio down below the engine's slowest rate, keeping the pitch.
@@ -227,15 +247,16 @@ HRESULT EspeakAdapter::SelectVoiceLocked(const std::string& voiceName) {
     return S_OK;
 }
 
-HRESULT EspeakAdapter::Synthesize(const std::string& text, bool markup, const std::string& voiceName,
+HRESULT EspeakAdapter::Synthesize(std::string_view text, bool markup, const std::string& voiceName,
                                   int wordsPerMinute, Consumer& consumer) {
     std::lock_guard lock(mutex_);
     if (const HRESULT hr = SelectVoiceLocked(voiceName); FAILED(hr)) return hr;
     espeak_ng_SetParameter(espeakRATE, wordsPerMinute, 0);
     Session session{&consumer};
     const unsigned flags = espeakCHARS_UTF8 | (markup ? espeakSSML : 0u);
+    const std::string terminated(text);  // the library reads up to a zero byte
     const espeak_ng_STATUS status =
-        espeak_ng_Synthesize(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, flags, nullptr, &session);
+        espeak_ng_Synthesize(terminated.c_str(), terminated.size() + 1, 0, POS_CHARACTER, 0, flags, nullptr, &session);
     // <voice> elements change the library's voice behind our back: select again next time.
     if (markup) currentVoice_.clear();
     if (session.stopped) {
@@ -271,16 +292,32 @@ HRESULT EspeakEngine::Speak(const SpeakJob& job, IAudioSink& sink) {
     const double engineRate = std::clamp(wordsPerMinute, double(kSlowestWordsPerMinute), double(kFastestWordsPerMinute));
     const double speed = wordsPerMinute / engineRate;
     SinkConsumer toSink(sink, job.cancel);
+    std::optional<StretchConsumer> stretch;
+    if (std::abs(speed - 1.0) > 1e-3) stretch.emplace(toSink, static_cast<int>(format_.sampleRate), static_cast<float>(speed));
+    EspeakAdapter::Consumer& out = stretch ? static_cast<EspeakAdapter::Consumer&>(*stretch) : toSink;
     auto& adapter = EspeakAdapter::Instance();
     const int engineWpm = static_cast<int>(std::lround(engineRate));
-    HRESULT hr;
-    if (std::abs(speed - 1.0) > 1e-3) {
-        StretchConsumer stretch(toSink, static_cast<int>(format_.sampleRate), static_cast<float>(speed));
-        hr = adapter.Synthesize(job.text, job.markup, VoiceName(job.voice), engineWpm, stretch);
-        if (hr == S_OK && !stretch.Finish()) hr = S_FALSE;
-    } else {
-        hr = adapter.Synthesize(job.text, job.markup, VoiceName(job.voice), engineWpm, toSink);
+    const std::string voiceName = VoiceName(job.voice);
+
+    // The library serves one render at a time. The first piece streams straight to the sink,
+    // so its audio leaves at once; later pieces are rendered into memory (milliseconds each)
+    // and played with the library free, so that a render for another output, such as a file,
+    // gets in between them instead of waiting for the whole reading. Markup is one piece:
+    // cutting it would break its elements.
+    const std::vector<std::string_view> pieces =
+        job.markup ? std::vector<std::string_view>{job.text} : CutIntoPieces(job.text, kFirstPieceBytes, kPieceBytes);
+    HRESULT hr = S_OK;
+    for (std::size_t i = 0; i < pieces.size() && hr == S_OK && !toSink.Cancelled(); ++i) {
+        if (i == 0) {
+            hr = adapter.Synthesize(pieces[i], job.markup, voiceName, engineWpm, out);
+            continue;
+        }
+        BufferConsumer rendered(job.cancel);
+        hr = adapter.Synthesize(pieces[i], false, voiceName, engineWpm, rendered);
+        if (hr == S_OK && !rendered.samples.empty() && !out.Consume(rendered.samples.data(), rendered.samples.size()))
+            hr = S_FALSE;
     }
+    if (hr == S_OK && stretch && !stretch->Finish()) hr = S_FALSE;
     if (FAILED(toSink.Result())) return toSink.Result();
     if (toSink.Cancelled()) return S_FALSE;
     return hr;

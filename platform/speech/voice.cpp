@@ -237,20 +237,39 @@ HRESULT SpVoice::Speak(const WCHAR* text, DWORD flags, ULONG* streamNumber) {
     if (const HRESULT hr = TextForRequest(text, flags, &request->job.text); FAILED(hr)) return hr;
     request->job.markup = (flags & SPF_IS_XML) != 0;
     request->job.cancel = &request->cancel;
+    bool renderHere = false;
     {
         std::lock_guard lock(mutex_);
         request->job.voice = voice_;
         request->job.rate = rate_;
         request->output = output_;
         request->stream = nextStream_++;
-        queue_.push_back(request);
+        // A synchronous request to an output that nothing queued uses (a file while a
+        // reading plays) neither stops nor waits for that reading: it is rendered here, and
+        // the engine lets it in between the reading's pieces.
+        renderHere = !(flags & SPF_ASYNC) && !OutputInUseLocked(request->output.Get());
+        if (!renderHere) queue_.push_back(request);
+    }
+    if (streamNumber) *streamNumber = request->stream;
+    if (renderHere) {
+        Render(*request);
+        request->output.Reset();
+        std::lock_guard lock(mutex_);
+        lastResult_ = request->result;
+        return request->result;
     }
     changed_.notify_all();
-    if (streamNumber) *streamNumber = request->stream;
     if (flags & SPF_ASYNC) return S_OK;
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return request->done; });
     return request->result;
+}
+
+bool SpVoice::OutputInUseLocked(ISpStreamFormat* output) const {
+    if (current_ && current_->output.Get() == output) return true;
+    for (const auto& queued : queue_)
+        if (queued->output.Get() == output) return true;
+    return false;
 }
 
 HRESULT SpVoice::WaitUntilDone(ULONG timeoutMs) {

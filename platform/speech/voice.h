@@ -54,6 +54,8 @@ private:
     void Purge();
     void QueueEvent(std::uint16_t id, ULONG streamNumber, ULONGLONG audioOffset);
     HRESULT TextForRequest(const WCHAR* text, DWORD flags, std::string* utf8);
+    // Whether the utterance in progress or a queued one speaks into `output`.
+    bool OutputInUseLocked(ISpStreamFormat* output) const;
 
     std::unique_ptr<TtsEngine> engine_;
 

@@ -184,6 +184,43 @@ TEST_F(EndToEnd, PlayStopRateAndGenerateWithRealClicks) {
     EXPECT_EQ(RunTheProgram(), 0);
 }
 
+// 生成音频 during a reading at the fastest rate: the file is made on its own, within seconds,
+// and the reading goes on at the sound server.
+TEST_F(EndToEnd, GeneratingDuringAReadingNeitherWaitsForNorStopsIt) {
+    test::XdgOpenStandIn xdgOpen;
+    g_scenario = [&] {
+        auto& rt = Runtime::Current();
+        DragSliderTo(100);
+        EXPECT_TRUE(test::WaitUntil([&] { return rt.GetNumber(kMainWindow, kRateSlider, kPosition) == 100; }));
+        ClickAt(Centre(kPlayButton));
+        const auto playClick = Clock::now();
+        ASSERT_TRUE(test::WaitUntil([&] { return recorder_->FirstLoud(playClick) != Clock::time_point{}; }, 5000));
+        QTest::qWait(1000);
+
+        test::ModalCloser boxes;
+        Clock::time_point boxShown{};
+        boxes.onSeen = [&](const test::SeenBox&) { boxShown = Clock::now(); };
+        ClickAt(Centre(kGenerateButton));
+        const auto generateClick = Clock::now();
+        ASSERT_TRUE(test::WaitUntil([&] { return !boxes.seen.empty(); }, 60000));
+        EXPECT_EQ(boxes.seen[0].text, "生成成功");
+        const double toBox = Ms(boxShown - generateClick);
+        EXPECT_LT(toBox, 10000) << "the file waited for the reading";
+        EXPECT_EQ(Caption(kPlayButton), "停止");
+        QTest::qWait(300);
+        EXPECT_GT(recorder_->RecentRms(250), 300) << "the reading stopped";
+
+        const std::string folder = sp::ProgramFolder() + "/sound/";
+        const auto wav = test::ReadWav(fs::directory_iterator(folder)->path().string());
+        ASSERT_TRUE(wav.valid) << wav.error;
+        EXPECT_GT(wav.Seconds(), 30) << "the whole passage, at the fastest rate";
+        ClickAt(Centre(kPlayButton));
+        EXPECT_TRUE(test::WaitUntil([&] { return Caption(kPlayButton) == "播放"; }));
+        std::printf("生成音频 during a reading: click to 生成成功 %.0f ms; the reading went on\n", toBox);
+    };
+    EXPECT_EQ(RunTheProgram(), 0);
+}
+
 TEST_F(EndToEnd, GeneratingTheSamplePassageAgainstLexavoSay) {
     g_scenario = [&] {
         auto& rt = Runtime::Current();

@@ -19,6 +19,7 @@ struct EngineLog {
     std::condition_variable changed;
     std::vector<SpeakJob> jobs;
     bool gateOpen = true;
+    std::string passesGate;  // a text that never waits at the gate
     HRESULT result = S_OK;
     int cancelled = 0;
 };
@@ -35,7 +36,7 @@ public:
         std::unique_lock lock(log_->mutex);
         log_->jobs.push_back(job);
         log_->changed.notify_all();
-        while (!log_->gateOpen && !job.cancel->load()) log_->changed.wait_for(lock, 5ms);
+        while (!log_->gateOpen && job.text != log_->passesGate && !job.cancel->load()) log_->changed.wait_for(lock, 5ms);
         if (job.cancel->load()) {
             ++log_->cancelled;
             return S_FALSE;
@@ -260,6 +261,36 @@ TEST_F(VoiceQueue, TextsAreCleanedOnTheWayIn) {
     ASSERT_EQ(log_->jobs.size(), 2u);
     EXPECT_EQ(log_->jobs[0].text, "file \xEF\xBF\xBD text");
     EXPECT_EQ(log_->jobs[1].text, "a?b");
+}
+
+// Generating a file while a reading plays: the file neither stops nor waits for the reading.
+TEST_F(VoiceQueue, ASynchronousRequestForAnotherOutputRunsBesideTheReading) {
+    CloseGate();
+    ASSERT_EQ(voice_->Speak(u"reading", SPF_ASYNC, nullptr), S_OK);
+    WaitForJobs(1);
+    auto file = ComPtr<RecordingSink>::Adopt(new RecordingSink());
+    ASSERT_EQ(voice_->SetOutput(static_cast<ISpStreamFormat*>(file.Get()), TRUE), S_OK);
+    {
+        std::lock_guard lock(log_->mutex);
+        log_->passesGate = "file";
+    }
+    EXPECT_EQ(voice_->Speak(u"file", 0, nullptr), S_OK);
+    EXPECT_EQ(file->written, 100u);
+    EXPECT_EQ(voice_->WaitUntilDone(0), S_FALSE) << "the reading goes on";
+    EXPECT_EQ(log_->cancelled, 0);
+
+    // To the reading's own output, a synchronous request waits its turn.
+    ASSERT_EQ(voice_->SetOutput(static_cast<ISpStreamFormat*>(sink_.Get()), TRUE), S_OK);
+    std::atomic<bool> returned{false};
+    std::thread second([&] {
+        voice_->Speak(u"file", 0, nullptr);
+        returned = true;
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(returned);
+    OpenGate();
+    second.join();
+    EXPECT_EQ(sink_->written, 200u);
 }
 
 TEST_F(VoiceQueue, SynchronousSpeakReportsTheEnginesVerdict) {
