@@ -246,8 +246,9 @@ HRESULT SpVoice::Speak(const WCHAR* text, DWORD flags, ULONG* streamNumber) {
         request->stream = nextStream_++;
         // A synchronous request to an output that nothing queued uses (a file while a
         // reading plays) neither stops nor waits for that reading: it is rendered here, and
-        // the engine lets it in between the reading's pieces.
-        renderHere = !(flags & SPF_ASYNC) && !OutputInUseLocked(request->output.Get());
+        // the engine lets it in between the reading's pieces. When the voice is idle it
+        // takes the queue like any other, where a purge reaches it.
+        renderHere = !(flags & SPF_ASYNC) && (current_ || !queue_.empty()) && !OutputInUseLocked(request->output.Get());
         if (!renderHere) queue_.push_back(request);
     }
     if (streamNumber) *streamNumber = request->stream;
