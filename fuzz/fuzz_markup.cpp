@@ -32,6 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const HRESULT hr = ValidateMarkup(markup, [&](std::string_view name) { return adapter.KnowsVoice(name); });
     if (FAILED(hr)) return 0;
     Discard audio;
-    adapter.Synthesize(markup, true, "en", 175, audio);
+    adapter.Synthesize(std::string(markup), true, "en", 175, audio);
     return 0;
 }

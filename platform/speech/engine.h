@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/speech/audio_sink.h"
 
@@ -18,11 +19,17 @@ struct VoiceAttributes {
     std::string language;  // language id in hexadecimal, such as "804"
     std::string gender;
     std::string name;
+    std::string frontEnd;  // "mandarin" or "cantonese": the text front end this voice's text goes through
 };
+
+// Turns plain text into what the engine reads (see frontend/); applied piece by piece as the
+// engine renders, so the first audio does not wait for the whole text.
+using TextFrontEnd = std::string (*)(std::string_view utf8);
 
 struct SpeakJob {
     std::string text;  // UTF-8
     bool markup = false;
+    TextFrontEnd frontEnd = nullptr;  // for plain text; markup is read as written
     VoiceAttributes voice;
     long rate = 0;  // -10..10
     const std::atomic<bool>* cancel = nullptr;

@@ -247,16 +247,15 @@ HRESULT EspeakAdapter::SelectVoiceLocked(const std::string& voiceName) {
     return S_OK;
 }
 
-HRESULT EspeakAdapter::Synthesize(std::string_view text, bool markup, const std::string& voiceName,
+HRESULT EspeakAdapter::Synthesize(const std::string& text, bool markup, const std::string& voiceName,
                                   int wordsPerMinute, Consumer& consumer) {
     std::lock_guard lock(mutex_);
     if (const HRESULT hr = SelectVoiceLocked(voiceName); FAILED(hr)) return hr;
     espeak_ng_SetParameter(espeakRATE, wordsPerMinute, 0);
     Session session{&consumer};
     const unsigned flags = espeakCHARS_UTF8 | (markup ? espeakSSML : 0u);
-    const std::string terminated(text);  // the library reads up to a zero byte
     const espeak_ng_STATUS status =
-        espeak_ng_Synthesize(terminated.c_str(), terminated.size() + 1, 0, POS_CHARACTER, 0, flags, nullptr, &session);
+        espeak_ng_Synthesize(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, flags, nullptr, &session);
     // <voice> elements change the library's voice behind our back: select again next time.
     if (markup) currentVoice_.clear();
     if (session.stopped) {
@@ -308,12 +307,13 @@ HRESULT EspeakEngine::Speak(const SpeakJob& job, IAudioSink& sink) {
         job.markup ? std::vector<std::string_view>{job.text} : CutIntoPieces(job.text, kFirstPieceBytes, kPieceBytes);
     HRESULT hr = S_OK;
     for (std::size_t i = 0; i < pieces.size() && hr == S_OK && !toSink.Cancelled(); ++i) {
+        const std::string text = job.frontEnd && !job.markup ? job.frontEnd(pieces[i]) : std::string(pieces[i]);
         if (i == 0) {
-            hr = adapter.Synthesize(pieces[i], job.markup, voiceName, engineWpm, out);
+            hr = adapter.Synthesize(text, job.markup, voiceName, engineWpm, out);
             continue;
         }
         BufferConsumer rendered(job.cancel);
-        hr = adapter.Synthesize(pieces[i], false, voiceName, engineWpm, rendered);
+        hr = adapter.Synthesize(text, false, voiceName, engineWpm, rendered);
         if (hr == S_OK && !rendered.samples.empty() && !out.Consume(rendered.samples.data(), rendered.samples.size()))
             hr = S_FALSE;
     }

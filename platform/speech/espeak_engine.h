@@ -30,7 +30,7 @@ public:
     // waiting for a render to end.
     bool KnowsVoice(std::string_view voiceName);
     // Renders `text` at `wordsPerMinute`; S_FALSE when the consumer stopped it.
-    HRESULT Synthesize(std::string_view text, bool markup, const std::string& voiceName, int wordsPerMinute,
+    HRESULT Synthesize(const std::string& text, bool markup, const std::string& voiceName, int wordsPerMinute,
                        Consumer& consumer);
 
 private:

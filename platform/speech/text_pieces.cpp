@@ -45,12 +45,17 @@ std::vector<std::string_view> CutIntoPieces(std::string_view text, std::size_t f
             const Mark m = MarkBefore(text, end);
             if (m == Mark::Sentence) sentence = end;
             if (m == Mark::Clause) clause = end;
-            // The first piece is heard as it renders: it stops at its first end.
-            if (pieces.empty() && (sentence || clause)) break;
+            // The first piece is heard as it renders: it stops at its first sentence's end.
+            if (pieces.empty() && sentence) break;
         }
-        std::size_t cut = sentence ? sentence : clause ? clause : Utf8CharBoundary(text, scan);
-        if (cut == 0) cut = text.size() <= limit ? text.size() : Utf8CharBoundary(text, limit);
-        if (cut == 0) cut = text.size();  // a single character longer than the limit
+        std::size_t cut = sentence                  ? sentence
+                          : text.size() <= limit    ? text.size()
+                          : clause                  ? clause
+                                                    : Utf8CharBoundary(text, scan);
+        if (cut == 0) {  // a limit smaller than one character: that character alone
+            cut = 1;
+            while (cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) ++cut;
+        }
         pieces.push_back(text.substr(0, cut));
         text.remove_prefix(cut);
     }

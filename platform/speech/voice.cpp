@@ -4,6 +4,7 @@
 #include <chrono>
 #include <new>
 
+#include "platform/speech/frontend/chinese_text.h"
 #include "platform/speech/markup.h"
 #include "platform/speech/pulse_output.h"
 #include "platform/speech/settings.h"
@@ -29,6 +30,17 @@ struct SpVoice::NotifySlot {
     std::shared_ptr<ThreadPoster> poster;
     std::atomic<bool> active{true};
 };
+
+namespace {
+
+// Numbers and marks are written out for both Chinese voices; the rest of a Chinese front end
+// is per language.
+TextFrontEnd FrontEndFor(const VoiceAttributes& voice) {
+    if (voice.frontEnd == "mandarin" || voice.frontEnd == "cantonese") return &NormaliseChineseText;
+    return nullptr;
+}
+
+}  // namespace
 
 HRESULT CreateSpVoice(std::unique_ptr<TtsEngine> engine, REFIID iid, void** ppv) {
     if (!ppv) return E_POINTER;
@@ -242,6 +254,7 @@ HRESULT SpVoice::Speak(const WCHAR* text, DWORD flags, ULONG* streamNumber) {
         std::lock_guard lock(mutex_);
         request->job.voice = voice_;
         request->job.rate = rate_;
+        request->job.frontEnd = FrontEndFor(voice_);
         request->output = output_;
         request->stream = nextStream_++;
         // A synchronous request to an output that nothing queued uses (a file while a

@@ -217,6 +217,7 @@ VoiceAttributes VoiceTokenData::Attributes() const {
     a.language = Attribute(*this, "language");
     a.gender = Attribute(*this, "gender");
     a.name = Attribute(*this, "name");
+    a.frontEnd = LowerAscii(Attribute(*this, "frontend"));
     return a;
 }
 
@@ -258,6 +259,10 @@ std::string AttributeFault(const std::string& name, std::string_view v) {
     }
     if (name == "variant") return AllOf(v, 24, NameChar) ? "" : "Variant must be an engine variant name such as f2";
     if (name == "language") return AllOf(v, 4, HexChar) ? "" : "Language must be a hexadecimal language id such as 804";
+    if (name == "frontend") {
+        const std::string f = LowerAscii(v);
+        return f == "mandarin" || f == "cantonese" || f == "none" ? "" : "FrontEnd must be Mandarin, Cantonese or None";
+    }
     if (name == "gender") {
         const std::string g = LowerAscii(v);
         return g == "male" || g == "female" || g == "neutral" ? "" : "Gender must be Male, Female or Neutral";

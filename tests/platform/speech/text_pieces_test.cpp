@@ -25,12 +25,16 @@ TEST(TextPieces, CutsAtSentenceEndsThenClauseMarksNeverInsideACharacterOrANumber
     } cases[] = {
         {"empty", "", 90, 300, {}},
         {"short text is one piece", "你好", 90, 300, {"你好"}},
-        {"first piece ends at its first clause", "今天，天气很好。我们去公园。", 90, 300, {"今天，", "天气很好。我们去公园。"}},
+        {"first piece ends at its first sentence", "今天，天气很好。我们去公园。", 90, 300, {"今天，天气很好。", "我们去公园。"}},
+        {"a long first sentence ends at a clause", "今天，天气很好。", 12, 300, {"今天，", "天气很好。"}},
+        {"a short text with clauses is one piece", "今天，天气很好", 90, 300, {"今天，天气很好"}},
         {"sentences fill a piece", "一二。三四。五六。", 3, 15, {"一", "二。三四。", "五六。"}},
         {"clause mark when no sentence end fits", "一二，三四五六七八", 3, 9, {"一", "二，", "三四五", "六七八"}},
         {"ASCII marks before a space", "One. Two, three. Four", 90, 10, {"One.", " Two,", " three.", " Four"}},
+        {"a comma only when no sentence end fits", "A, b. C, d.", 90, 300, {"A, b.", " C, d."}},
         {"numbers stay whole", "Pi is 3.14, or 1,000 over 318.3 nearly", 9, 300, {"Pi is 3.1", "4, or 1,000 over 318.3 nearly"}},
         {"line breaks end sentences", "一\n二\n", 90, 300, {"一\n", "二\n"}},
+        {"a limit below one character", "一二三", 2, 2, {"一", "二", "三"}},
     };
     for (const auto& c : cases) {
         const Pieces got = Cut(c.text, c.first, c.rest);

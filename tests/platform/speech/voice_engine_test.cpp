@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 
 #include "platform/speech/espeak_engine.h"
@@ -132,6 +133,27 @@ TEST_F(RealVoice, MarkupIsReadAsMarkupOnlyWhenAskedFor) {
     EXPECT_EQ(hr, ToHresult(Status::MalformedMarkup));
     ASSERT_TRUE(refused.valid);
     EXPECT_TRUE(refused.samples.empty());
+}
+
+// The shipped Mandarin voice reads numbers and marks as they are written out: the engine
+// hears the written-out text. (Within one process the engine's output drifts by a few
+// samples from one utterance to the next, so lengths are compared, not samples.)
+TEST_F(RealVoice, TheMandarinVoiceReadsNumbersAndMarksWrittenOut) {
+    const struct {
+        const char16_t* written;
+        const char16_t* spoken;
+    } cases[] = {
+        {u"2024年", u"二零二四年"}, {u"12.5元", u"十二点五元"}, {u"35%", u"百分之三十五"},
+        {u"1,000,000人", u"一百万人"}, {u"一个2个", u"一个两个"}, {u"你好,世界", u"你好，世界"},
+    };
+    for (const auto& c : cases) {
+        const double written = Render(c.written).Seconds();
+        EXPECT_GT(written, 0.3) << Utf16ToUtf8(c.written);
+        EXPECT_NEAR(written, Render(c.spoken).Seconds(), 0.02) << Utf16ToUtf8(c.written);
+    }
+    // A voice whose file names no front end hands the text over as it is ("35 percent").
+    UseToken("[Attributes]\nEngine = espeak-ng\nVoice = cmn-latn-pinyin\n");
+    EXPECT_GT(std::abs(Render(u"35%").Seconds() - Render(u"百分之三十五").Seconds()), 0.1);
 }
 
 TEST_F(RealVoice, AVoiceChangedByMarkupDoesNotStayForLaterPlainText) {

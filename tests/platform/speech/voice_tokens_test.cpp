@@ -177,6 +177,7 @@ TEST(VoiceTokenParse, EveryValueIsCheckedAndCommentsMayFollowValues) {
         {"voice from the root", "[Attributes]\nVoice = /etc/passwd\n", "Voice"},
         {"language not hexadecimal", "[Attributes]\nLanguage = zh\n", "Language"},
         {"gender", "[Attributes]\nGender = robot\n", "Gender"},
+        {"front end", "[Attributes]\nFrontEnd = klingon\n", "FrontEnd"},
         {"engine", "[Attributes]\nEngine = ../x\n", "Engine"},
         {"control character", "@ = bell\a\n", "description"},
         {"description name", "Chinese = 中文\n", "description"},
