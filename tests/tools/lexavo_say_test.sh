@@ -67,6 +67,9 @@ ok "a read-only file" one_line_error 'read-only' "$say" -w readonly.wav x
 ok "the read-only file is untouched" [ "$(cat readonly.wav)" = old ]
 ok "huge standard input" one_line_error 'larger than 32 MiB' bash -c "head -c 33554433 /dev/zero | tr '\\0' a | '$say' -w big.wav"
 ok "no file for huge standard input" [ ! -e big.wav ]
+mkdir unknown-voice && printf '@ = Nobody\n[Attributes]\nVoice = nosuch\n' >unknown-voice/a.voice
+ok "a voice the engine lacks" one_line_error 'x.wav was not written: the voice or value asked for was not found' \
+  env LEXAVO_VOICES="$work/unknown-voice" "$say" -w x.wav 你好
 mkdir empty-engine
 ok "engine data missing" one_line_error 'not available' env LEXAVO_ENGINE_DATA="$work/empty-engine" "$say" -w x.wav x
 
