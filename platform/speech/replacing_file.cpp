@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/speech/settings.h"
 #include "platform/speech/text_codec.h"
 
 namespace lexavo::sp {
@@ -23,10 +24,10 @@ namespace {
 constexpr const char* kTemporarySuffix = ".lexavo-part";
 constexpr std::size_t kNameBytesKept = 100;  // keeps the temporary name under NAME_MAX
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
+// The folder of `path`; the root is "/" here, where the program's folder form would be "".
+std::string FolderOfFile(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    return folder.empty() ? "/" : folder;
 }
 
 std::string NameOf(const std::string& path) {
@@ -116,7 +117,7 @@ HRESULT ReplacingFile::Open(const std::string& target, bool replaceExisting) {
             return errno == EROFS ? ToHresult(Status::WriteProtected) : ToHresult(Status::ReadOnlyFile);
     }
 
-    const std::string folder = FolderOf(real);
+    const std::string folder = FolderOfFile(real);
     RemoveAbandoned(folder);
     const std::string name = NameOf(real);
     const std::string prefix =
@@ -170,7 +171,7 @@ HRESULT ReplacingFile::Commit() {
     ::close(fd_);
     fd_ = -1;
     temporary_.clear();
-    SyncFolder(FolderOf(target_));
+    SyncFolder(FolderOfFile(target_));
     return S_OK;
 }
 
