@@ -1,5 +1,4 @@
 // Speaking into a wave file.
-#include <string_view>
 
 #include "platform/speech/text_codec.h"
 #include "speech/speech_platform.h"
@@ -47,16 +46,15 @@ bool SpeakToFile(ETextToSpeech* object, std::int32_t mode, const char* text, con
         if (held.previous) held.previous->GetFormat(&formatId, &held.waveFormat);
 
         // Exactly the caller's bytes: a path that is not UTF-8 would be bound under another name.
-        const std::string_view pathBytes = filePath ? filePath : "";
-        const std::u16string widePath = sp::Utf8ToUtf16(pathBytes);
-        if (sp::Utf16ToUtf8(widePath) != pathBytes) {
+        const auto widePath = sp::Utf8ToUtf16Exact(filePath ? filePath : "");
+        if (!widePath) {
             result = sp::ToHresult(sp::Status::InvalidName);
             return false;
         }
         result = platform.CoCreateInstance(sp::CLSID_SpStream, nullptr, sp::CLSCTX_ALL_LOCAL, sp::IID_ISpStream,
                                            reinterpret_cast<void**>(&held.stream));
         if (sp::FAILED(result)) return false;
-        result = held.stream->BindToFile(widePath.c_str(), sp::SPFM_CREATE_ALWAYS, &formatId, held.waveFormat,
+        result = held.stream->BindToFile(widePath->c_str(), sp::SPFM_CREATE_ALWAYS, &formatId, held.waveFormat,
                                          sp::SPFEI_ALL_EVENTS);
         if (sp::FAILED(result)) {
             held.stream->Release();

@@ -38,12 +38,11 @@ HRESULT SpStream::BindToFile(const WCHAR* fileName, SPFILEMODE mode, const GUID*
     AudioFormat format;
     if (const HRESULT hr = AudioFormatFromWave(formatId, waveFormat, &format); FAILED(hr)) return hr;
     // Exactly the name given: one that does not convert is refused, never written as another.
-    const std::u16string_view wide(fileName, WideLength(fileName));
-    const std::string path = Utf16ToUtf8(wide);
-    if (Utf8ToUtf16(path) != wide) return ToHresult(Status::InvalidName);
+    const auto path = Utf16ToUtf8Exact(std::u16string_view(fileName, WideLength(fileName)));
+    if (!path) return ToHresult(Status::InvalidName);
     std::lock_guard lock(mutex_);
     if (bound_) return SPERR_ALREADY_INITIALIZED;
-    const HRESULT hr = writer_.Create(path, mode == SPFM_CREATE_ALWAYS, format);
+    const HRESULT hr = writer_.Create(*path, mode == SPFM_CREATE_ALWAYS, format);
     if (FAILED(hr)) return hr;
     format_ = format;
     bound_ = true;

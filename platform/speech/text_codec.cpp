@@ -100,6 +100,19 @@ std::string Utf16ToUtf8(std::u16string_view in) {
     return out;
 }
 
+// Ill-formed input never converts back to itself: each fault became U+FFFD or "?".
+std::optional<std::u16string> Utf8ToUtf16Exact(std::string_view bytes) {
+    std::u16string wide = Utf8ToUtf16(bytes);
+    if (Utf16ToUtf8(wide) != bytes) return std::nullopt;
+    return wide;
+}
+
+std::optional<std::string> Utf16ToUtf8Exact(std::u16string_view wide) {
+    std::string bytes = Utf16ToUtf8(wide);
+    if (Utf8ToUtf16(bytes) != wide) return std::nullopt;
+    return bytes;
+}
+
 std::size_t Utf8CharBoundary(std::string_view bytes, std::size_t limit) {
     if (limit >= bytes.size()) return bytes.size();
     while (limit > 0 && (static_cast<unsigned char>(bytes[limit]) & 0xC0) == 0x80) --limit;

@@ -219,10 +219,9 @@ HRESULT SpVoice::GetRate(LONG* rate) {
 
 HRESULT SpVoice::TextForRequest(const WCHAR* text, DWORD flags, std::string* utf8) {
     if (flags & SPF_IS_FILENAME) {
-        const std::u16string_view wide(text, WideLength(text));
-        const std::string path = Utf16ToUtf8(wide);
-        if (Utf8ToUtf16(path) != wide) return ToHresult(Status::InvalidName);  // never another file's name
-        if (const HRESULT hr = ReadTextFile(path, utf8); FAILED(hr)) return hr;
+        const auto path = Utf16ToUtf8Exact(std::u16string_view(text, WideLength(text)));
+        if (!path) return ToHresult(Status::InvalidName);  // never another file's name
+        if (const HRESULT hr = ReadTextFile(*path, utf8); FAILED(hr)) return hr;
     } else {
         *utf8 = Utf16ToUtf8(std::u16string_view(text, WideLength(text)));
     }
