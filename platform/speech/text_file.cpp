@@ -27,30 +27,50 @@ HRESULT ReadAll(int fd, std::string* out, std::size_t maxBytes) {
     }
 }
 
-}  // namespace
-
-HRESULT ReadTextFile(const std::string& path, std::string* out, std::size_t maxBytes) {
-    out->clear();
+// Opens `path` for reading if it is a regular file within the bound; the caller closes *fd.
+HRESULT OpenTextFile(const std::string& path, std::size_t maxBytes, int* fd, std::size_t* size) {
     // O_NONBLOCK: opening a pipe for reading would otherwise wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return HresultFromErrno(errno);
+    *fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (*fd < 0) return HresultFromErrno(errno);
     struct stat st {};
     HRESULT hr = S_OK;
-    if (::fstat(fd, &st) != 0) hr = HresultFromErrno(errno);
+    if (::fstat(*fd, &st) != 0) hr = HresultFromErrno(errno);
     else if (S_ISDIR(st.st_mode)) hr = ToHresult(Status::IsAFolder);
     else if (!S_ISREG(st.st_mode)) hr = ToHresult(Status::NotARegularFile);
     else if (static_cast<std::size_t>(st.st_size) > maxBytes) hr = ToHresult(Status::TextFileTooLarge);
-    if (SUCCEEDED(hr)) {
-        try {
-            out->reserve(static_cast<std::size_t>(st.st_size));
-            hr = ReadAll(fd, out, maxBytes);
-            if (SUCCEEDED(hr)) {
-                if (out->compare(0, 3, "\xEF\xBB\xBF") == 0) out->erase(0, 3);
-                *out = Utf16ToUtf8(Utf8ToUtf16(*out));
-            }
-        } catch (const std::bad_alloc&) {
-            hr = E_OUTOFMEMORY;
+    if (FAILED(hr)) {
+        ::close(*fd);
+        *fd = -1;
+    }
+    *size = static_cast<std::size_t>(st.st_size);
+    return hr;
+}
+
+}  // namespace
+
+HRESULT CheckTextFile(const std::string& path, std::size_t maxBytes) {
+    int fd;
+    std::size_t size;
+    const HRESULT hr = OpenTextFile(path, maxBytes, &fd, &size);
+    if (SUCCEEDED(hr)) ::close(fd);
+    return hr;
+}
+
+HRESULT ReadTextFile(const std::string& path, std::string* out, std::size_t maxBytes) {
+    out->clear();
+    int fd;
+    std::size_t size;
+    HRESULT hr = OpenTextFile(path, maxBytes, &fd, &size);
+    if (FAILED(hr)) return hr;
+    try {
+        out->reserve(size);
+        hr = ReadAll(fd, out, maxBytes);
+        if (SUCCEEDED(hr)) {
+            if (out->compare(0, 3, "\xEF\xBB\xBF") == 0) out->erase(0, 3);
+            *out = Utf16ToUtf8(Utf8ToUtf16(*out));
         }
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
     }
     ::close(fd);
     if (FAILED(hr)) out->clear();

@@ -71,8 +71,7 @@ std::optional<int> ParseInt(const char* text) {
 // The fault in the input of modes 1 and 2, named before anything is spoken or written.
 std::optional<std::string> InputFault(int mode, const std::string& text) {
     if (mode == 1) {
-        std::string content;
-        if (const sp::HRESULT hr = sp::ReadTextFile(text, &content); sp::FAILED(hr))
+        if (const sp::HRESULT hr = sp::CheckTextFile(text); sp::FAILED(hr))
             return "cannot read the text file " + text + ": " + sp::StatusMessage(hr);
     } else if (mode == 2) {
         const sp::HRESULT hr = sp::ValidateMarkup(text);
