@@ -85,9 +85,9 @@ std::set<std::string> ListVoiceNames() {
 // The variants ("+f2"), by the file names the library loads them from.
 std::set<std::string> ListVariantNames() {
     std::set<std::string> names;
-    espeak_VOICE spec{};
-    spec.languages = "variant";
-    const espeak_VOICE** variants = espeak_ListVoices(&spec);
+    espeak_VOICE variantsOnly{};
+    variantsOnly.languages = "variant";
+    const espeak_VOICE** variants = espeak_ListVoices(&variantsOnly);
     for (int i = 0; variants && variants[i]; ++i)
         if (const char* id = variants[i]->identifier) names.insert(Lower(std::strrchr(id, '/') ? std::strrchr(id, '/') + 1 : id));
     return names;
