@@ -229,6 +229,12 @@ std::string NormaliseChineseText(std::string_view in) {
     for (std::size_t i = 0; i < in.size();) {
         std::size_t length;
         const char32_t c = CodePointAt(in, i, &length);
+        // Characters beyond the engine's table (Extension B on) it would spell out as the
+        // digits of their code point: they are left out, silently.
+        if (c >= 0x20000 && c <= 0x3FFFF) {
+            i += length;
+            continue;
+        }
         if (c >= U'０' && c <= U'９') s += static_cast<char>('0' + (c - U'０'));
         else if (c == U'％') s += '%';
         else if (c == U'－' || c == U'−') s += '-';

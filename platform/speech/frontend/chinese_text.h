@@ -5,6 +5,7 @@
 //   1,000,000人 → 一百万人               -5℃ → 零下五摄氏度       3/4 → 四分之三
 //   2个 → 两个    10:30 → 十点三十分    13800138000 → 一三八零零一三八零零零
 //   你好,世界 → 你好，世界               a line break → a sentence end
+//   吉𠮷 → 吉 (characters beyond the engine's table are left out, not spelled as digits)
 #pragma once
 
 #include <string>

@@ -50,7 +50,7 @@ TEST(ChineseText, NumbersAreWrittenOutAsTheyAreReadInContext) {
     for (const auto& c : cases) EXPECT_EQ(NormaliseChineseText(c.in), c.out) << c.name;
 }
 
-TEST(ChineseText, ClauseMarksAndLineBreaksPause) {
+TEST(ChineseText, MarksAndLineBreaksPauseAndCharactersWithoutAReadingAreLeftOut) {
     const struct {
         const char* name;
         const char* in;
@@ -62,6 +62,8 @@ TEST(ChineseText, ClauseMarksAndLineBreaksPause) {
         {"a line break ends the line", "第一行\n第二行\n", "第一行。\n第二行。\n"},
         {"a marked line stays", "第一行，\n第二行。\n", "第一行，\n第二行。\n"},
         {"empty lines", "\n\n", "\n\n"},
+        {"no reading: left out", "吉𠮷家𪚥", "吉家"},
+        {"Extension A stays", "㐀", "㐀"},
     };
     for (const auto& c : cases) EXPECT_EQ(NormaliseChineseText(c.in), c.out) << c.name;
 }

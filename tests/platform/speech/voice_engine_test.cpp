@@ -145,6 +145,7 @@ TEST_F(RealVoice, TheMandarinVoiceReadsNumbersAndMarksWrittenOut) {
     } cases[] = {
         {u"2024年", u"二零二四年"}, {u"12.5元", u"十二点五元"}, {u"35%", u"百分之三十五"},
         {u"1,000,000人", u"一百万人"}, {u"一个2个", u"一个两个"}, {u"你好,世界", u"你好，世界"},
+        {u"吉\U00020BB7家", u"吉家"},
     };
     for (const auto& c : cases) {
         const double written = Render(c.written).Seconds();
