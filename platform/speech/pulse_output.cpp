@@ -86,13 +86,7 @@ public:
             pa_operation* op = pa_stream_drain(stream_, &PulseConnection::OnSuccess, this);
             if (op) {
                 // What is buffered plays out in well under a second.
-                const auto deadline = Clock::now() + kServerTimeout;
-                bool inTime = true;
-                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && !aborted_ && (inTime = WaitUntil(deadline))) {
-                }
-                if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
-                pa_operation_unref(op);
-                if (!inTime) hr = GiveUpStuckServer();
+                if (!FinishOperation(op, kServerTimeout, [this] { return !aborted_; })) hr = GiveUpStuckServer();
             } else {
                 hr = ToHresult(Status::AudioUnavailable);
             }
@@ -108,13 +102,7 @@ public:
         if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY) {
             // The server drops what it holds; once acknowledged the output is silent.
             if (pa_operation* op = pa_stream_flush(stream_, &PulseConnection::OnSuccess, this)) {
-                const auto deadline = Clock::now() + kFlushTimeout;
-                bool inTime = true;
-                while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && StreamAlive() && (inTime = WaitUntil(deadline))) {
-                }
-                if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
-                pa_operation_unref(op);
-                if (!inTime) GiveUpStuckServer();
+                if (!FinishOperation(op, kFlushTimeout, [this] { return StreamAlive(); })) GiveUpStuckServer();
             }
         }
         pa_threaded_mainloop_signal(loop_, 0);
@@ -137,6 +125,19 @@ private:
         pa_threaded_mainloop_wait(loop_);
         if (timer) api->time_free(timer);
         return Clock::now() < deadline;
+    }
+
+    // Waits while `op` runs and `keepWaiting()` holds, for at most `timeout`, then cancels
+    // what still runs and lets `op` go. False when the time ran out first.
+    template <class KeepWaiting>
+    bool FinishOperation(pa_operation* op, Clock::duration timeout, KeepWaiting keepWaiting) {
+        const auto deadline = Clock::now() + timeout;
+        bool inTime = true;
+        while (pa_operation_get_state(op) == PA_OPERATION_RUNNING && keepWaiting() && (inTime = WaitUntil(deadline))) {
+        }
+        if (pa_operation_get_state(op) == PA_OPERATION_RUNNING) pa_operation_cancel(op);
+        pa_operation_unref(op);
+        return inTime;
     }
 
     // A stuck server's stream and connection are dropped without waiting for it; the next
