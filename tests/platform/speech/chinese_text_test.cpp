@@ -5,12 +5,14 @@
 namespace lexavo::sp {
 namespace {
 
+struct Case {
+    const char* name;
+    const char* in;
+    const char* out;
+};
+
 TEST(ChineseText, NumbersAreWrittenOutAsTheyAreReadInContext) {
-    const struct {
-        const char* name;
-        const char* in;
-        const char* out;
-    } cases[] = {
+    const Case cases[] = {
         {"year", "2024年", "二零二四年"},
         {"years counted", "10年", "十年"},
         {"date", "2024年5月1日", "二零二四年五月一日"},
@@ -51,11 +53,7 @@ TEST(ChineseText, NumbersAreWrittenOutAsTheyAreReadInContext) {
 }
 
 TEST(ChineseText, MarksAndLineBreaksPauseAndCharactersWithoutAReadingAreLeftOut) {
-    const struct {
-        const char* name;
-        const char* in;
-        const char* out;
-    } cases[] = {
+    const Case cases[] = {
         {"ASCII marks next to Chinese", "你好,世界!再见.", "你好，世界！再见。"},
         {"spaces around", "你好 , 世界", "你好 ， 世界"},
         {"English keeps its marks", "Hello, world. 你好", "Hello, world. 你好"},
